@@ -1,0 +1,10 @@
+#include "archive/settings.h"
+
+namespace tavro {
+
+TAppSettings AppSettings;
+std::string WorkFolder;
+
+void SetDefaultSettings() { AppSettings = TAppSettings{}; }
+
+}  // namespace tavro

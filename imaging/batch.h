@@ -1,0 +1,31 @@
+// Converting every picture of one folder into another folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "imaging/conversion.h"
+
+namespace tavro {
+
+enum class BatchDirection {
+    ToStandard,  // .k and .g files into standard pictures
+    ToHandset,   // .bmp, .png and .gif files into handset pictures
+};
+
+struct BatchResult {
+    std::size_t converted = 0;
+    std::size_t passedOver = 0;
+};
+
+// The direction a picked file's extension selects: ".K" or ".G" give ToStandard.
+BatchDirection DirectionForFile(const std::string& pickedFile);
+
+// Converts the matching files of sourceFolder into targetFolder (both ending "/").
+// The masks are *.k then *.g, or *.bmp, *.png then *.gif, matched without regard to
+// case; hidden files and anything that is not a regular file are passed over. Files
+// the conversion cannot use are passed over silently; an IoError ends the run.
+BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
+                          BatchDirection direction, TTargetFormat target);
+
+}  // namespace tavro

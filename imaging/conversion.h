@@ -1,0 +1,46 @@
+// The single door through which the program converts pictures.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tavro {
+
+// The kind of a picture file, and with the same numbers the mode of EncodePicture.
+// The values are stored in structure files: never renumber them.
+enum TPictureKind : std::uint8_t {
+    pkRaw = 0,
+    pkK18Masked = 1,
+    pkK18 = 2,
+    pkK32 = 3,
+    pkG = 4,
+    pkOther = 5,
+};
+
+enum TTargetFormat : std::uint8_t {
+    tfGif = 0,
+    tfPng = 1,
+    tfBmp = 2,
+    tfJpeg = 3,
+};
+
+inline constexpr std::array<const char*, 4> TargetExtensions = {".gif", ".png", ".bmp", ".jpg"};
+inline constexpr std::array<const char*, 4> TargetMimeTypes = {"image/gif", "image/png", "image/bmp",
+                                                                "image/jpeg"};
+
+// The kind by extension (upper case): ".RAW", ".G", ".K" (18-bit with or without
+// mask, or 32-bit, from the header and size), anything else pkOther.
+TPictureKind DetectPictureKind(const std::string& path);
+
+// Converts a handset picture into a standard picture. `dest` may get another
+// extension (a .g picture's by content). `kind` is always set. Returns true when the
+// source was recognised as a handset picture and converted.
+bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat target, TPictureKind& kind);
+
+// Converts a picture into a handset picture by mode (a TPictureKind value): 1, 2 and 3
+// write .k, 4 writes a .g copy; GIF and PNG sources always become .g copies. Other
+// modes write nothing and leave `dest` as it was. `dest` receives the name written.
+void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest);
+
+}  // namespace tavro

@@ -1,0 +1,39 @@
+#include "imaging/errors.h"
+
+#include <cerrno>
+
+namespace tavro {
+
+IoError::IoError(int code, std::string path)
+    : std::runtime_error(TextFor(code)), code_(code), path_(std::move(path)) {}
+
+std::string IoError::TextFor(int code) {
+    switch (code) {
+        case ENOENT:
+        case ENOTDIR:
+            return "File not found";
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return "File access denied";
+        case ENOSPC:
+        case EDQUOT:
+            return "Disk full";
+        case EBADF:
+            return "File not open";
+        default:
+            return "I/O error " + std::to_string(code);
+    }
+}
+
+void ThrowIoError(const std::string& path) { throw IoError(errno, path); }
+
+void ThrowIoError(int code, const std::string& path) { throw IoError(code, path); }
+
+void ThrowFileNotOpen(const std::string& path) { throw IoError(EBADF, path); }
+
+DataError::DataError(std::string path, const std::string& message)
+    : std::runtime_error(message), path_(std::move(path)) {}
+
+}  // namespace tavro

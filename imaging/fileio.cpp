@@ -1,0 +1,199 @@
+#include "imaging/fileio.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "imaging/errors.h"
+
+namespace tavro {
+
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File::~File() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+File File::OpenRead(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) ThrowIoError(path);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        ThrowIoError(EISDIR, path);
+    }
+    return File(fd, path);
+}
+
+File File::OpenReadWrite(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) ThrowIoError(path);
+    return File(fd, path);
+}
+
+File File::Create(const std::string& path) {
+    struct stat st {};
+    // Only a regular file is unlinked; a device such as /dev/full is written as it is.
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) ThrowIoError(path);
+    return File(fd, path);
+}
+
+std::size_t File::Read(std::uint8_t* buffer, std::size_t len) {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    std::size_t done = 0;
+    while (done < len) {
+        ssize_t r = ::read(fd_, buffer + done, len - done);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            ThrowIoError(path_);
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return done;
+}
+
+std::size_t File::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t len) {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    std::size_t done = 0;
+    while (done < len) {
+        ssize_t r = ::pread(fd_, buffer + done, len - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            // An offset beyond what the system can address reads nothing, like a short read.
+            if (errno == EINVAL || errno == EOVERFLOW) break;
+            ThrowIoError(path_);
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return done;
+}
+
+void File::Write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t w = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            ThrowIoError(path_);
+        }
+        done += static_cast<std::size_t>(w);
+    }
+}
+
+void File::Write(const std::string& bytes) {
+    Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+void File::Seek(std::uint64_t offset) {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowIoError(path_);
+}
+
+std::uint64_t File::Size() const {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) ThrowIoError(path_);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void File::Close() {
+    if (fd_ < 0) return;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) ThrowIoError(path_);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uint64_t maxSize) {
+    File f = File::OpenRead(path);
+    std::uint64_t size = f.Size();
+    if (size > maxSize) {
+        throw DataError(path, "file is too large (" + std::to_string(size) + " bytes, at most " +
+                                  std::to_string(maxSize) + ")");
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    bytes.resize(f.Read(bytes.data(), bytes.size()));
+    f.Close();
+    return bytes;
+}
+
+std::vector<std::uint8_t> ReadFilePrefix(const std::string& path, std::size_t len) {
+    File f = File::OpenRead(path);
+    std::vector<std::uint8_t> bytes(len);
+    bytes.resize(f.Read(bytes.data(), len));
+    f.Close();
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    File f = File::Create(path);
+    f.Write(bytes);
+    f.Close();
+}
+
+void CopyFileReplacing(const std::string& src, const std::string& dst) {
+    File in = File::OpenRead(src);
+    File out = File::Create(dst);
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (;;) {
+        std::size_t n = in.Read(buffer.data(), buffer.size());
+        if (n == 0) break;
+        out.Write(std::span<const std::uint8_t>(buffer.data(), n));
+    }
+    in.Close();
+    out.Close();
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+
+bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+std::vector<std::string> ListPlainFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return names;
+    std::string prefix = folder;
+    if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+    while (const dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.empty() || name[0] == '.') continue;
+        struct stat st {};
+        if (::stat((prefix + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace tavro

@@ -1,0 +1,75 @@
+// Files, folders and listings, every failure raised as IoError.
+//
+// Names are byte strings; they go to the operating system unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+// An open file descriptor, closed when the object goes away.
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    ~File();
+
+    // Opens an existing file for reading.
+    static File OpenRead(const std::string& path);
+    // Opens an existing file for reading and writing.
+    static File OpenReadWrite(const std::string& path);
+    // Creates a file, replacing one that exists. The old file is unlinked first:
+    // creating a new file is several times faster than truncating one on ext4.
+    static File Create(const std::string& path);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Path() const { return path_; }
+
+    // Reads up to `len` bytes; returns how many were read (fewer at end of file).
+    std::size_t Read(std::uint8_t* buffer, std::size_t len);
+    // Reads up to `len` bytes at `offset`; short reads are not errors.
+    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t len);
+    void Write(std::span<const std::uint8_t> bytes);
+    void Write(const std::string& bytes);
+    void Seek(std::uint64_t offset);
+    std::uint64_t Size() const;
+    // Closes the file, raising the error a delayed write reports on close.
+    void Close();
+
+private:
+    File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Reads a whole file. A file larger than maxSize raises DataError.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uint64_t maxSize);
+// Reads at most `len` bytes from the start of a file (fewer when it is shorter).
+std::vector<std::uint8_t> ReadFilePrefix(const std::string& path, std::size_t len);
+// Creates (or replaces) a file holding exactly these bytes.
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// Copies src to dst byte for byte, replacing dst.
+void CopyFileReplacing(const std::string& src, const std::string& dst);
+
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Removes a file; returns false when it could not be removed (not an error here).
+bool RemoveFile(const std::string& path);
+// Creates one folder; returns false when it exists or cannot be made.
+bool MakeFolder(const std::string& path);
+// Removes an empty folder; returns false when it could not be removed.
+bool RemoveFolder(const std::string& path);
+
+// The names of the plain files in a folder: regular files only (links followed),
+// no folders, no hidden files (a name starting with "."). Sorted by bytes, so that
+// every run over the same folder sees the same order. A missing folder gives none.
+std::vector<std::string> ListPlainFiles(const std::string& folder);
+
+}  // namespace tavro
