@@ -1,13 +1,112 @@
+// The single door through which pictures are converted: the kind of a file from its
+// extension (and, for ".k", its header and size), then the format module that reads
+// or writes it.
 #include "imaging/conversion.h"
 
+#include <array>
 #include <stdexcept>
+
+#include "imaging/bytes.h"
+#include "imaging/fileio.h"
+#include "imaging/gimage.h"
+#include "imaging/kbitmap.h"
+#include "imaging/paths.h"
+#include "imaging/rawpicture.h"
 
 namespace tavro {
 
-TPictureKind DetectPictureKind(const std::string&) { throw std::logic_error("not built yet"); }
+namespace {
 
-bool DecodePicture(const std::string&, std::string&, TTargetFormat, TPictureKind&) { throw std::logic_error("not built yet"); }
+// The header of a .k file. A file shorter than the header leaves the missing
+// fields 0: short reads are not errors.
+KHeader ReadKHeader(File& file) {
+    std::array<std::uint8_t, kKHeaderSize> bytes{};
+    file.Read(bytes.data(), bytes.size());
+    KHeader header;
+    header.width = static_cast<std::int32_t>(load_u32le(bytes.data() + 0));
+    header.height = static_cast<std::int32_t>(load_u32le(bytes.data() + 4));
+    header.depth = static_cast<std::int32_t>(load_u32le(bytes.data() + 8));
+    header.stride = static_cast<std::int32_t>(load_u32le(bytes.data() + 12));
+    return header;
+}
 
-void EncodePicture(const std::string&, std::uint8_t, std::string&) { throw std::logic_error("not built yet"); }
+std::string MimeFor(TTargetFormat target) {
+    if (target >= TargetMimeTypes.size()) {
+        throw std::invalid_argument("unknown target format " + std::to_string(static_cast<int>(target)));
+    }
+    return TargetMimeTypes[target];
+}
+
+}  // namespace
+
+TPictureKind DetectPictureKind(const std::string& path) {
+    const std::string ext = UpperExtension(path);
+    if (ext == ".RAW") return pkRaw;
+    if (ext == ".G") return pkG;
+    if (ext != ".K") return pkOther;
+
+    File file = File::OpenRead(path);
+    const std::uint64_t size = file.Size();
+    const KHeader header = ReadKHeader(file);
+    file.Close();
+    if (header.depth != kDepth18) return pkK32;
+    return KHasMask(header, size) ? pkK18Masked : pkK18;
+}
+
+bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat target, TPictureKind& kind) {
+    kind = DetectPictureKind(source);
+    switch (kind) {
+        case pkRaw: {
+            std::int32_t width = 0;
+            std::int32_t height = 0;
+            if (!ParseRawSize(source, width, height) || width == 0 || height == 0) return false;
+            ReadRawPicture(source, dest, width, MimeFor(target), height);
+            return true;
+        }
+        case pkK18Masked:
+            ReadKBitmap18(source, dest, true, MimeFor(target));
+            return true;
+        case pkK18:
+            ReadKBitmap18(source, dest, false, MimeFor(target));
+            return true;
+        case pkK32:
+            ReadKBitmap32(source, dest, MimeFor(target));
+            return true;
+        case pkG:
+            // The content decides the extension; the target format plays no part.
+            ReadGImage(source, dest);
+            return true;
+        case pkOther:
+            break;
+    }
+    return false;
+}
+
+void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest) {
+    // A GIF or PNG is already what a .g holds, so it is copied whatever was asked.
+    const std::string ext = UpperExtension(source);
+    if (ext == ".GIF" || ext == ".PNG") mode = pkG;
+
+    switch (mode) {
+        case pkK18Masked:
+            dest = ChangeExtension(dest, ".k");
+            WriteKBitmap18(source, dest, true);
+            break;
+        case pkK18:
+            dest = ChangeExtension(dest, ".k");
+            WriteKBitmap18(source, dest, false);
+            break;
+        case pkK32:
+            dest = ChangeExtension(dest, ".k");
+            WriteKBitmap32(source, dest);
+            break;
+        case pkG:
+            WriteGImage(source, dest);
+            break;
+        default:
+            // pkRaw, pkOther and values beyond the kinds: there is no writer.
+            break;
+    }
+}
 
 }  // namespace tavro

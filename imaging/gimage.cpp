@@ -1,13 +1,50 @@
+// The handset's ".g" image. It has no layout of its own: the file is a whole GIF or
+// PNG file, byte for byte.
+//
+//   offset  size  meaning
+//   0       4     "GIF8" (GIF87a, GIF89a) or 89 50 4E 47 (PNG); anything else,
+//                 or a file shorter than 4 bytes, is unknown content
+//   0       all   the picture file itself, never re-encoded
 #include "imaging/gimage.h"
 
-#include <stdexcept>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "imaging/fileio.h"
+#include "imaging/paths.h"
 
 namespace tavro {
 
-std::string GImageExtension(const std::string&) { throw std::logic_error("not built yet"); }
+namespace {
 
-void ReadGImage(const std::string&, std::string&) { throw std::logic_error("not built yet"); }
+constexpr std::size_t kSignatureSize = 4;
+constexpr std::array<std::uint8_t, kSignatureSize> kGifSignature = {'G', 'I', 'F', '8'};
+constexpr std::array<std::uint8_t, kSignatureSize> kPngSignature = {0x89, 'P', 'N', 'G'};
 
-void WriteGImage(const std::string&, std::string&) { throw std::logic_error("not built yet"); }
+bool StartsWith(const std::vector<std::uint8_t>& bytes, const std::array<std::uint8_t, kSignatureSize>& sig) {
+    return bytes.size() >= sig.size() && std::equal(sig.begin(), sig.end(), bytes.begin());
+}
+
+}  // namespace
+
+std::string GImageExtension(const std::string& source) {
+    const std::vector<std::uint8_t> head = ReadFilePrefix(source, kSignatureSize);
+    if (StartsWith(head, kGifSignature)) return ".gif";
+    if (StartsWith(head, kPngSignature)) return ".png";
+    return ".unk";
+}
+
+// The new name reaches the caller before the copy, as a failed copy raises IoError:
+// the caller then knows that nothing usable stands under that name.
+void ReadGImage(const std::string& source, std::string& dest) {
+    dest = ChangeExtension(dest, GImageExtension(source));
+    CopyFileReplacing(source, dest);
+}
+
+void WriteGImage(const std::string& source, std::string& dest) {
+    dest = ChangeExtension(dest, ".g");
+    CopyFileReplacing(source, dest);
+}
 
 }  // namespace tavro

@@ -1,11 +1,139 @@
+// The handset's ".raw" picture. No header: the size stands in the file name, as in
+// icon(176x220).raw, and n = width x height.
+//
+//   offset  size                         meaning
+//   0       2 x n                        pixels, top row first, rows not padded; each
+//                                        16-bit big-endian: bits 11-15 red, 5-10 green,
+//                                        0-4 blue
+//   2 x n   ceil(n / 8) rounded up even  mask, one bit per pixel in the same order,
+//                                        pixel n at bit 7 - (n mod 8) of byte n / 8
+//                                        (MSB first, running on across row ends);
+//                                        1 = transparent
 #include "imaging/rawpicture.h"
 
-#include <stdexcept>
+#include <array>
+#include <cstddef>
+#include <cstring>
+
+#include "imaging/bitmap.h"
+#include "imaging/bytes.h"
+#include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "imaging/paths.h"
 
 namespace tavro {
 
-bool ParseRawSize(const std::string&, std::int32_t&, std::int32_t&) { throw std::logic_error("not built yet"); }
+namespace {
 
-void ReadRawPicture(const std::string&, const std::string&, std::int32_t, const std::string&, std::int32_t) { throw std::logic_error("not built yet"); }
+constexpr std::size_t kRawPixelBytes = 2 * static_cast<std::size_t>(kMaxRawPixels);
+// ceil(n / 8), rounded up to an even number of bytes.
+constexpr std::size_t RawMaskBytes(std::size_t pixels) { return ((pixels + 7) / 8 + 1) / 2 * 2; }
+constexpr std::size_t kRawAreaSize = kRawPixelBytes + RawMaskBytes(kMaxRawPixels);
+constexpr std::int64_t kInt32Max = 2147483647;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A whole text as a signed 32-bit decimal number (optional sign, at least one digit);
+// false for anything else, a number beyond 32 bits included.
+bool ParseInt32(const std::string& text, std::int32_t& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return false;
+    std::int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        if (!IsDigit(text[i])) return false;
+        v = v * 10 + (text[i] - '0');
+        if (v > kInt32Max + 1) return false;
+    }
+    if (negative) v = -v;
+    if (v > kInt32Max || v < -kInt32Max - 1) return false;
+    value = static_cast<std::int32_t>(v);
+    return true;
+}
+
+// The pixel and mask bytes of the one picture being read, reused from call to call.
+std::array<std::uint8_t, kRawAreaSize>& RawWorkArea() {
+    thread_local std::array<std::uint8_t, kRawAreaSize> area;
+    return area;
+}
+
+}  // namespace
+
+bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& height) {
+    // Only the file-name part counts: a folder such as "set (2)" must not be mistaken
+    // for the size.
+    const std::string fileName = FileNamePart(path);
+    const std::string name = fileName.substr(0, fileName.size() - ExtensionOf(fileName).size());
+
+    // The first "(" and the last ")", with at least three characters between them.
+    const std::size_t open = name.find('(');
+    if (open == std::string::npos || open + 1 >= name.size()) return false;
+    const std::size_t close = name.rfind(')');
+    if (close == std::string::npos || close <= open + 3) return false;
+    const std::string text = name.substr(open + 1, close - open - 1);
+
+    // Width: a non-empty run of digits, then "x" or "X", then at least one character.
+    std::size_t run = 0;
+    while (run < text.size() && IsDigit(text[run])) ++run;
+    if (run == 0 || run + 1 >= text.size() || (text[run] != 'x' && text[run] != 'X')) return false;
+    std::int32_t w = 0;
+    if (!ParseInt32(text.substr(0, run), w)) {
+        throw DataError(path, "the RAW picture width \"" + text.substr(0, run) +
+                                  "\" in the file name is too large");
+    }
+
+    // Height: the rest; text that is not a 32-bit integer gives 0, which callers take
+    // as "no usable size".
+    std::int32_t h = 0;
+    if (!ParseInt32(text.substr(run + 1), h)) h = 0;
+
+    width = w;
+    height = h;
+    return true;
+}
+
+void ReadRawPicture(const std::string& source, const std::string& dest, std::int32_t width,
+                    const std::string& mime, std::int32_t height) {
+    // Refused before anything is opened or written: the work area holds kMaxRawPixels.
+    if (width <= 0 || height <= 0) {
+        throw DataError(source, "the RAW picture size " + std::to_string(width) + " x " +
+                                    std::to_string(height) + " is not valid: width and height must be above 0");
+    }
+    const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
+    if (pixels > kMaxRawPixels) {
+        throw DataError(source, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " is " + std::to_string(pixels) + " pixels, more than the " +
+                                    std::to_string(kMaxRawPixels) + " a RAW picture may hold");
+    }
+    const std::size_t n = static_cast<std::size_t>(pixels);
+    const std::size_t pixelBytes = 2 * n;
+    const std::size_t total = pixelBytes + RawMaskBytes(n);
+
+    // Pixels and mask lie back to back, so one read takes both. Bytes a short file
+    // lacks read as zero: opaque black.
+    std::array<std::uint8_t, kRawAreaSize>& area = RawWorkArea();
+    File file = File::OpenRead(source);
+    const std::size_t got = file.Read(area.data(), total);
+    file.Close();
+    std::memset(area.data() + got, 0, total - got);
+    const std::uint8_t* pixelData = area.data();
+    const std::uint8_t* mask = area.data() + pixelBytes;
+
+    Bitmap bitmap(width, height);
+    std::size_t i = 0;
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* row = bitmap.Row(y);
+        for (int x = 0; x < width; ++x, ++i) {
+            const std::uint32_t v = load_u16be(pixelData + 2 * i);
+            const std::uint32_t red = ((v >> 11) & 0x1F) << 3;
+            const std::uint32_t green = ((v >> 5) & 0x3F) << 2;
+            const std::uint32_t blue = (v & 0x1F) << 3;
+            const bool transparent = (mask[i / 8] >> (7 - i % 8)) & 1;
+            row[x] = PackArgb(transparent ? 0 : 255, red, green, blue);
+        }
+    }
+    SaveBitmap(bitmap, dest, mime);
+}
 
 }  // namespace tavro
