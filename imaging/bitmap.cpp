@@ -1,25 +1,154 @@
 #include "imaging/bitmap.h"
 
-#include <stdexcept>
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageWriter>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "imaging/bmpfile.h"
+#include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "imaging/gifwriter.h"
 
 namespace tavro {
 
-Bitmap::Bitmap(int, int) {}
+namespace {
 
-Bitmap::Bitmap(QImage) {}
+// The quality of written JPEG files (0 to 100): a small loss for icons.
+constexpr int kJpegQuality = 90;
 
-std::uint32_t Bitmap::GetPixel(int, int) const { throw std::logic_error("not built yet"); }
+enum class Encoder { Bmp, Jpeg, Gif, Png };
 
-void Bitmap::SetPixel(int, int, std::uint32_t) { throw std::logic_error("not built yet"); }
+struct EncoderInfo {
+    const char* mime;
+    Encoder encoder;
+};
 
-const std::uint32_t* Bitmap::Row(int) const { throw std::logic_error("not built yet"); }
+constexpr std::array<EncoderInfo, 4> kEncoders = {{
+    {"image/bmp", Encoder::Bmp},
+    {"image/jpeg", Encoder::Jpeg},
+    {"image/gif", Encoder::Gif},
+    {"image/png", Encoder::Png},
+}};
 
-std::uint32_t* Bitmap::Row(int) { throw std::logic_error("not built yet"); }
+// The decoder for the bytes, by their signature; nullptr for anything else.
+const char* FormatOf(std::span<const std::uint8_t> b) {
+    static constexpr std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (b.size() >= 2 && b[0] == 'B' && b[1] == 'M') return "BMP";
+    if (b.size() >= 4 && std::memcmp(b.data(), "GIF8", 4) == 0) return "GIF";
+    if (b.size() >= sizeof kPng && std::memcmp(b.data(), kPng, sizeof kPng) == 0) return "PNG";
+    if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return "JPEG";
+    return nullptr;
+}
 
-Bitmap LoadBitmap(const std::string&) { throw std::logic_error("not built yet"); }
+std::vector<std::uint8_t> EncodeWithQt(const QImage& image, const char* format, int quality,
+                                       const std::string& path) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (quality >= 0) writer.setQuality(quality);
+    if (!writer.write(image)) {
+        throw DataError(path, std::string("cannot encode the picture as ") + format + ": " +
+                                  writer.errorString().toStdString());
+    }
+    return std::vector<std::uint8_t>(data.begin(), data.end());
+}
 
-int FindEncoderByMime(const std::string&) { throw std::logic_error("not built yet"); }
+// JPEG has no alpha: the colours are kept as they are and every pixel made opaque
+// (converting to an opaque format in Qt would blend transparent pixels to black).
+QImage Opaque(const Bitmap& bitmap) {
+    QImage out(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint32_t* src = bitmap.Row(y);
+        auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(y));
+        for (int x = 0; x < bitmap.Width(); ++x) dst[x] = src[x] | 0xFF000000u;
+    }
+    return out;
+}
 
-void SaveBitmap(const Bitmap&, const std::string&, const std::string&) { throw std::logic_error("not built yet"); }
+}  // namespace
+
+Bitmap::Bitmap(int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    image_ = QImage(width, height, QImage::Format_ARGB32);
+    if (!image_.isNull()) image_.fill(0u);
+}
+
+Bitmap::Bitmap(QImage image) {
+    if (!image.isNull()) image_ = image.convertToFormat(QImage::Format_ARGB32);
+}
+
+std::uint32_t Bitmap::GetPixel(int x, int y) const { return Row(y)[x]; }
+
+void Bitmap::SetPixel(int x, int y, std::uint32_t argb) { Row(y)[x] = argb; }
+
+// Format_ARGB32 keeps each pixel as one native 32-bit value 0xAARRGGBB, which is
+// exactly the packed colour.
+const std::uint32_t* Bitmap::Row(int y) const {
+    return reinterpret_cast<const std::uint32_t*>(image_.constScanLine(y));
+}
+
+std::uint32_t* Bitmap::Row(int y) { return reinterpret_cast<std::uint32_t*>(image_.scanLine(y)); }
+
+Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
+    const char* format = FormatOf(bytes);
+    if (format == nullptr || bytes.size() > kMaxPictureFileSize) return Bitmap();
+    QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), format);
+    if (image.isNull()) return Bitmap();
+    const bool decodedAlpha = image.hasAlphaChannel();
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    // Qt reads a 32-bit BI_RGB bitmap as opaque, and a BI_BITFIELDS one without an
+    // alpha mask likewise; the fourth byte of their pixels is the alpha we write.
+    if (std::strcmp(format, "BMP") == 0 && !decodedAlpha) ApplyBmp32Alpha(bytes, image);
+    return Bitmap(std::move(image));
+}
+
+Bitmap LoadBitmap(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = ReadWholeFile(path, kMaxPictureFileSize);
+    } catch (const IoError&) {
+        return Bitmap();
+    } catch (const DataError&) {
+        return Bitmap();
+    }
+    return DecodeBitmap(bytes);
+}
+
+int FindEncoderByMime(const std::string& mime) {
+    // Exact, case-sensitive comparison; the last match would win, but MIME types are unique.
+    int found = -1;
+    for (std::size_t i = 0; i < kEncoders.size(); ++i) {
+        if (mime == kEncoders[i].mime) found = static_cast<int>(i);
+    }
+    return found;
+}
+
+void SaveBitmap(const Bitmap& bitmap, const std::string& path, const std::string& mime) {
+    const int index = FindEncoderByMime(mime);
+    if (index < 0) return;
+    if (bitmap.IsNull()) throw DataError(path, "there is no picture to save (0 x 0 pixels)");
+    std::vector<std::uint8_t> bytes;
+    switch (kEncoders[static_cast<std::size_t>(index)].encoder) {
+        case Encoder::Bmp:
+            bytes = EncodeBmp32(bitmap, path);
+            break;
+        case Encoder::Png:
+            // Format_ARGB32 is written as 8-bit RGBA with the alpha unchanged.
+            bytes = EncodeWithQt(bitmap.Image(), "png", -1, path);
+            break;
+        case Encoder::Jpeg:
+            bytes = EncodeWithQt(Opaque(bitmap), "jpeg", kJpegQuality, path);
+            break;
+        case Encoder::Gif:
+            bytes = EncodeGif(bitmap, path);
+            break;
+    }
+    WriteWholeFile(path, bytes);
+}
 
 }  // namespace tavro

@@ -4,7 +4,9 @@
 // Colour packing: alpha << 24 | red << 16 | green << 8 | blue.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include <QImage>
@@ -50,6 +52,12 @@ private:
 // be read or decoded gives a null bitmap (width and height 0). A 32-bit BMP keeps
 // its alpha channel.
 Bitmap LoadBitmap(const std::string& path);
+
+// Picture files larger than this are not loaded.
+constexpr std::size_t kMaxPictureFileSize = 256u << 20;
+
+// The same decoding for bytes already in memory.
+Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes);
 
 // The encoders, by MIME type: "image/bmp", "image/png", "image/gif", "image/jpeg".
 // Returns the encoder's index, or -1 when there is none for the MIME type.

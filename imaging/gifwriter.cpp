@@ -1,0 +1,274 @@
+#include "imaging/gifwriter.h"
+
+#include <dlfcn.h>
+#include <gif_lib.h>
+#include <libimagequant.h>
+
+#include <array>
+#include <memory>
+
+#include "imaging/errors.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr std::uint32_t kRgbMask = 0x00FFFFFFu;
+constexpr int kColourBits = 8;
+
+struct PaletteEntry {
+    std::uint8_t r = 0, g = 0, b = 0;
+};
+
+// The colours of a picture, up to a palette's worth, with the index of each.
+// Open addressing over twice the palette size keeps probes short.
+class ColourTable {
+public:
+    // Returns the colour's index, adding it when new; -1 when the palette is full.
+    int IndexOf(std::uint32_t rgb, int limit) {
+        const std::uint32_t key = rgb | kUsed;
+        std::size_t slot = Hash(rgb);
+        while (keys_[slot] != 0) {
+            if (keys_[slot] == key) return values_[slot];
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        if (count_ >= limit) return -1;
+        keys_[slot] = key;
+        values_[slot] = static_cast<std::uint8_t>(count_);
+        palette_[static_cast<std::size_t>(count_)] = {static_cast<std::uint8_t>(rgb >> 16),
+                                                      static_cast<std::uint8_t>(rgb >> 8),
+                                                      static_cast<std::uint8_t>(rgb)};
+        return count_++;
+    }
+
+    int Count() const { return count_; }
+    const std::array<PaletteEntry, kGifPaletteSize>& Palette() const { return palette_; }
+
+private:
+    static constexpr std::size_t kSlots = 2 * kGifPaletteSize;
+    static constexpr std::uint32_t kUsed = 0x01000000u;  // tells a stored black from an empty slot
+    static std::size_t Hash(std::uint32_t rgb) { return ((rgb * 2654435761u) >> 16) & (kSlots - 1); }
+
+    std::array<std::uint32_t, kSlots> keys_{};
+    std::array<std::uint8_t, kSlots> values_{};
+    std::array<PaletteEntry, kGifPaletteSize> palette_{};
+    int count_ = 0;
+};
+
+// One picture as palette indices, ready for the GIF encoder.
+struct IndexedPicture {
+    std::vector<std::uint8_t> indices;  // width x height, row by row
+    std::array<PaletteEntry, kGifPaletteSize> palette{};
+    int colours = 0;
+    int transparent = -1;  // palette index of the pixels of alpha 0, or -1
+};
+
+bool HasTransparentPixel(const Bitmap& bitmap) {
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint32_t* row = bitmap.Row(y);
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            if (AlphaOf(row[x]) == 0) return true;
+        }
+    }
+    return false;
+}
+
+// Index every pixel exactly; false when the picture has too many colours.
+bool IndexExactly(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
+    const int limit = transparent ? kGifMaxExactColours : kGifPaletteSize;
+    auto table = std::make_unique<ColourTable>();
+    const std::size_t width = static_cast<std::size_t>(bitmap.Width());
+    // The transparent entry goes last, after every visible colour.
+    const std::uint8_t transparentIndex = static_cast<std::uint8_t>(kGifPaletteSize - 1);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint32_t* row = bitmap.Row(y);
+        std::uint8_t* dst = out.indices.data() + static_cast<std::size_t>(y) * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            if (AlphaOf(row[x]) == 0) {
+                dst[x] = transparentIndex;
+                continue;
+            }
+            int index = table->IndexOf(row[x] & kRgbMask, limit);
+            if (index < 0) return false;
+            dst[x] = static_cast<std::uint8_t>(index);
+        }
+    }
+    out.palette = table->Palette();
+    out.colours = table->Count();
+    if (transparent) {
+        // Move the transparent pixels from the provisional last entry to the next free one.
+        out.transparent = out.colours;
+        if (out.transparent != transparentIndex) {
+            for (std::uint8_t& i : out.indices) {
+                if (i == transparentIndex) i = static_cast<std::uint8_t>(out.transparent);
+            }
+        }
+        out.palette[static_cast<std::size_t>(out.transparent)] = {};
+        ++out.colours;
+    }
+    return true;
+}
+
+// Debian builds libimagequant with OpenMP, whose worker threads make it about three
+// times slower here than one thread. The thread count is set for the calling thread,
+// looked up at run time because the OpenMP runtime comes in with libimagequant.
+void UseOneQuantizerThread() {
+    using SetThreads = void (*)(int);
+    static const SetThreads set = [] {
+        void* symbol = ::dlsym(RTLD_DEFAULT, "omp_set_num_threads");
+        return reinterpret_cast<SetThreads>(symbol);
+    }();
+    if (set != nullptr) set(1);
+}
+
+struct LiqDeleter {
+    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
+
+int NearestVisible(const liq_palette& palette, const liq_color& c) {
+    int best = -1;
+    int bestDistance = 0;
+    for (unsigned i = 0; i < palette.count; ++i) {
+        const liq_color& p = palette.entries[i];
+        if (p.a == 0) continue;
+        const int dr = p.r - c.r, dg = p.g - c.g, db = p.b - c.b;
+        const int d = dr * dr + dg * dg + db * db;
+        if (best < 0 || d < bestDistance) best = static_cast<int>(i), bestDistance = d;
+    }
+    return best < 0 ? 0 : best;
+}
+
+// Quantize with libimagequant. Pixels of alpha 0 enter as transparent black and all
+// others as opaque, so that the palette holds visible colours and one transparent entry.
+void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& path, IndexedPicture& out) {
+    const int width = bitmap.Width(), height = bitmap.Height();
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<liq_color> rgba(count);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = bitmap.Row(y);
+        liq_color* dst = rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t c = row[x];
+            dst[x] = AlphaOf(c) == 0 ? liq_color{0, 0, 0, 0}
+                                     : liq_color{static_cast<unsigned char>(RedOf(c)),
+                                                 static_cast<unsigned char>(GreenOf(c)),
+                                                 static_cast<unsigned char>(BlueOf(c)), 255};
+        }
+    }
+
+    UseOneQuantizerThread();
+    std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
+    if (!attr) throw DataError(path, "cannot quantize the picture's colours for GIF");
+    // One entry stays free for the transparent pixels should the quantizer not keep one.
+    liq_set_max_colors(attr.get(), transparent ? kGifPaletteSize - 1 : kGifPaletteSize);
+    std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), rgba.data(), width, height, 0));
+    liq_result* raw = nullptr;
+    if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK) {
+        throw DataError(path, "cannot quantize the picture's colours for GIF");
+    }
+    std::unique_ptr<liq_result, LiqDeleter> result(raw);
+    liq_set_dithering_level(result.get(), 1.0f);
+    if (liq_write_remapped_image(result.get(), image.get(), out.indices.data(), out.indices.size()) != LIQ_OK) {
+        throw DataError(path, "cannot quantize the picture's colours for GIF");
+    }
+    const liq_palette& palette = *liq_get_palette(result.get());
+    out.colours = static_cast<int>(palette.count);
+    for (unsigned i = 0; i < palette.count; ++i) {
+        out.palette[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
+        if (palette.entries[i].a == 0 && out.transparent < 0 && transparent) out.transparent = static_cast<int>(i);
+    }
+    if (transparent && out.transparent < 0) {
+        out.transparent = out.colours++;
+        out.palette[static_cast<std::size_t>(out.transparent)] = {};
+    }
+    // Exactly the pixels of alpha 0 are transparent, whatever dithering chose.
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t& index = out.indices[i];
+        if (rgba[i].a == 0) {
+            index = static_cast<std::uint8_t>(out.transparent);
+        } else if (index >= palette.count || palette.entries[index].a == 0) {
+            index = static_cast<std::uint8_t>(NearestVisible(palette, rgba[i]));
+        }
+    }
+}
+
+int CollectBytes(GifFileType* gif, const GifByteType* data, int len) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + len);
+    return len;
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const {
+        int error = 0;
+        EGifCloseFile(gif, &error);
+    }
+};
+
+struct MapDeleter {
+    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
+};
+
+std::vector<std::uint8_t> WriteGif(const IndexedPicture& picture, int width, int height, const std::string& path) {
+    const auto fail = [&path]() -> DataError { return DataError(path, "cannot encode the picture as GIF"); };
+    std::vector<std::uint8_t> bytes;
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(EGifOpen(&bytes, CollectBytes, &error));
+    if (!gif) throw fail();
+
+    // The palette size must be a power of two, at least 2.
+    const int bits = GifBitSize(picture.colours < 2 ? 2 : picture.colours);
+    std::array<GifColorType, kGifPaletteSize> colours{};
+    for (int i = 0; i < picture.colours; ++i) {
+        const PaletteEntry& e = picture.palette[static_cast<std::size_t>(i)];
+        colours[static_cast<std::size_t>(i)] = {e.r, e.g, e.b};
+    }
+    std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(1 << bits, colours.data()));
+    if (!map) throw fail();
+
+    EGifSetGifVersion(gif.get(), true);  // GIF89a, for the transparent index
+    if (EGifPutScreenDesc(gif.get(), width, height, kColourBits, 0, map.get()) == GIF_ERROR) throw fail();
+    if (picture.transparent >= 0) {
+        GraphicsControlBlock gcb{};
+        gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
+        gcb.UserInputFlag = false;
+        gcb.DelayTime = 0;
+        gcb.TransparentColor = picture.transparent;
+        GifByteType extension[4];
+        const auto len = static_cast<int>(EGifGCBToExtension(&gcb, extension));
+        if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, len, extension) == GIF_ERROR) throw fail();
+    }
+    if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) == GIF_ERROR) throw fail();
+    // giflib takes the rows as non-const, but only reads them.
+    auto* row = const_cast<GifPixelType*>(picture.indices.data());
+    for (int y = 0; y < height; ++y, row += width) {
+        if (EGifPutLine(gif.get(), row, width) == GIF_ERROR) throw fail();
+    }
+    GifFileType* done = gif.release();
+    if (EGifCloseFile(done, &error) == GIF_ERROR) throw fail();
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeGif(const Bitmap& bitmap, const std::string& path) {
+    const int width = bitmap.Width(), height = bitmap.Height();
+    if (width > kGifMaxSide || height > kGifMaxSide) {
+        throw DataError(path, "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                                  " pixels is too large for GIF (at most " + std::to_string(kGifMaxSide) +
+                                  " per side)");
+    }
+    IndexedPicture picture;
+    picture.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const bool transparent = HasTransparentPixel(bitmap);
+    if (!IndexExactly(bitmap, transparent, picture)) {
+        picture = IndexedPicture{};
+        picture.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        IndexQuantized(bitmap, transparent, path, picture);
+    }
+    return WriteGif(picture, width, height, path);
+}
+
+}  // namespace tavro

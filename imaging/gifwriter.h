@@ -1,0 +1,28 @@
+// GIF encoding of a bitmap (GIF89a, one image, one global palette).
+//
+// GIF keeps one bit of transparency: a pixel of alpha 0 is stored on the transparent
+// palette index, every other pixel as its red, green and blue. A picture whose
+// visible pixels use few enough colours to share the palette with the transparent
+// entry is written without loss; one with more colours is quantized.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap.h"
+
+namespace tavro {
+
+// With transparent pixels, at most this many visible colours are written exactly
+// (the transparent entry takes the last place); without, the whole palette.
+constexpr int kGifMaxExactColours = 255;
+constexpr int kGifPaletteSize = 256;
+// GIF sizes are 16-bit fields.
+constexpr int kGifMaxSide = 65535;
+
+// The whole GIF file for a non-null bitmap. `path` names the destination in the
+// DataError raised for a picture GIF cannot hold.
+std::vector<std::uint8_t> EncodeGif(const Bitmap& bitmap, const std::string& path);
+
+}  // namespace tavro

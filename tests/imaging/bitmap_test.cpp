@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "imaging/bitmap.h"
+#include "imaging/bmpfile.h"
+#include "imaging/errors.h"
+#include "support/testsupport.h"
+
+namespace tavro {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+
+// 47 x 33 with every kind of alpha (0, 1, partial, 254, 255) and colour kept under
+// alpha 0, so that a lossy or premultiplying path shows.
+Bitmap OddPicture() {
+    Bitmap b(47, 33);
+    static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 128, 254, 255, 255};
+    for (int y = 0; y < b.Height(); ++y) {
+        for (int x = 0; x < b.Width(); ++x) {
+            b.SetPixel(x, y, PackArgb(kAlphas[(x + 3 * y) % 7], x * 5, y * 7, (x * y + 13) & 0xFF));
+        }
+    }
+    return b;
+}
+
+void ExpectSamePixels(const Bitmap& want, const Bitmap& got) {
+    ASSERT_EQ(got.Width(), want.Width());
+    ASSERT_EQ(got.Height(), want.Height());
+    for (int y = 0; y < want.Height(); ++y) {
+        for (int x = 0; x < want.Width(); ++x) {
+            ASSERT_EQ(got.GetPixel(x, y), want.GetPixel(x, y)) << "pixel " << x << "," << y;
+        }
+    }
+}
+
+std::uint32_t U32At(const Bytes& b, std::size_t off) {
+    return b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (static_cast<std::uint32_t>(b[off + 3]) << 24);
+}
+std::uint32_t U16At(const Bytes& b, std::size_t off) { return b[off] | (b[off + 1] << 8); }
+
+void AppendU16(Bytes& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+// A hand-built 32-bit bitmap of 2 x 2 pixels, rows in file order, 4 bytes each B G R A.
+Bytes Bmp32(std::int32_t height, std::uint32_t compression, const Bytes& rows) {
+    const bool bitfields = compression == 3;
+    const std::uint32_t offset = 54 + (bitfields ? 12 : 0);
+    Bytes b;
+    test::AppendText(b, "BM");
+    test::AppendU32(b, offset + static_cast<std::uint32_t>(rows.size()));  // file size
+    test::AppendU32(b, 0);                                                 // reserved
+    test::AppendU32(b, offset);                                            // pixel data offset
+    test::AppendU32(b, 40);                                                // info header size
+    test::AppendU32(b, 2);                                                 // width
+    test::AppendU32(b, static_cast<std::uint32_t>(height));                // height, < 0 top-down
+    AppendU16(b, 1);                                                       // planes
+    AppendU16(b, 32);                                                      // bits per pixel
+    test::AppendU32(b, compression);
+    for (int i = 0; i < 5; ++i) test::AppendU32(b, 0);  // image size, resolution, colours
+    if (bitfields) {
+        test::AppendU32(b, 0x00FF0000);  // red mask
+        test::AppendU32(b, 0x0000FF00);  // green mask
+        test::AppendU32(b, 0x000000FF);  // blue mask; no alpha mask in a 40-byte header
+    }
+    b.insert(b.end(), rows.begin(), rows.end());
+    return b;
+}
+
+// Row 0 of the file: (10,20,30) alpha 0x40 then (1,2,3) alpha 0; row 1: two opaque-ish pixels.
+const Bytes kRows = {30, 20, 10, 0x40, 3, 2, 1, 0, 60, 50, 40, 0xFF, 6, 5, 4, 0x01};
+
+TEST(Bitmap, PixelsAreAddressedByColumnThenRowAndPackedArgb) {
+    Bitmap b(3, 2);
+    EXPECT_EQ(b.GetPixel(2, 1), 0u);  // blank is transparent black
+    b.SetPixel(2, 0, PackArgb(0x12, 0x34, 0x56, 0x78));
+    EXPECT_EQ(b.GetPixel(2, 0), 0x12345678u);
+    EXPECT_EQ(b.Image().pixel(2, 0), 0x12345678u);  // column 2 of the top row, straight alpha
+    EXPECT_EQ(AlphaOf(0x12345678u), 0x12u);
+    EXPECT_EQ(RedOf(0x12345678u), 0x34u);
+    EXPECT_EQ(GreenOf(0x12345678u), 0x56u);
+    EXPECT_EQ(BlueOf(0x12345678u), 0x78u);
+    EXPECT_TRUE(Bitmap(0, 5).IsNull());
+    EXPECT_EQ(Bitmap(-1, 5).Width(), 0);
+}
+
+TEST(Bitmap, EncodersAreFoundByExactMimeType) {
+    for (const char* mime : {"image/bmp", "image/png", "image/gif", "image/jpeg"}) {
+        EXPECT_GE(FindEncoderByMime(mime), 0) << mime;
+    }
+    EXPECT_NE(FindEncoderByMime("image/png"), FindEncoderByMime("image/gif"));
+    EXPECT_EQ(FindEncoderByMime("image/PNG"), -1);
+    EXPECT_EQ(FindEncoderByMime("image/tiff"), -1);
+    EXPECT_EQ(FindEncoderByMime(""), -1);
+
+    TempDir dir;
+    SaveBitmap(OddPicture(), dir / "a.tif", "image/tiff");
+    EXPECT_FALSE(test::Exists(dir / "a.tif"));
+}
+
+TEST(Bitmap, BmpWriterLayoutFieldByField) {
+    TempDir dir;
+    Bitmap b(3, 2);
+    b.SetPixel(0, 0, 0x80102030u);  // top left
+    b.SetPixel(2, 1, 0x00A0B0C0u);  // bottom right, transparent with colour
+    SaveBitmap(b, dir / "x.bmp", "image/bmp");
+    const Bytes f = test::ReadBytes(dir / "x.bmp");
+    ASSERT_EQ(f.size(), 54u + 3 * 2 * 4);
+    EXPECT_EQ(f[0], 'B');
+    EXPECT_EQ(f[1], 'M');
+    EXPECT_EQ(U32At(f, 2), f.size());  // file size
+    EXPECT_EQ(U32At(f, 6), 0u);        // reserved
+    EXPECT_EQ(U32At(f, 10), 54u);      // pixel data offset
+    EXPECT_EQ(U32At(f, 14), 40u);      // info header size
+    EXPECT_EQ(U32At(f, 18), 3u);       // width
+    EXPECT_EQ(U32At(f, 22), 2u);       // height, positive: bottom-up
+    EXPECT_EQ(U16At(f, 26), 1u);       // planes
+    EXPECT_EQ(U16At(f, 28), 32u);      // bits per pixel
+    EXPECT_EQ(U32At(f, 30), 0u);       // BI_RGB
+    EXPECT_EQ(U32At(f, 34), 24u);      // pixel data size
+    for (std::size_t off = 38; off < 54; off += 4) EXPECT_EQ(U32At(f, off), 0u) << off;
+    // The bottom row comes first: its third pixel is B G R A = C0 B0 A0 00.
+    EXPECT_EQ(U32At(f, 54 + 8), 0x00A0B0C0u);
+    // The top row follows; its first pixel is 30 20 10 80.
+    EXPECT_EQ(U32At(f, 54 + 12), 0x80102030u);
+
+    // Qt's own reader sees the same colours (it ignores the alpha of BI_RGB).
+    QImage q = QImage::fromData(f.data(), static_cast<int>(f.size()), "BMP");
+    ASSERT_FALSE(q.isNull());
+    EXPECT_EQ(q.pixel(0, 0) & 0xFFFFFF, 0x102030u);
+    EXPECT_EQ(q.pixel(2, 1) & 0xFFFFFF, 0xA0B0C0u);
+}
+
+TEST(Bitmap, BmpAndPngRoundTripsAreLossless) {
+    TempDir dir;
+    const Bitmap want = OddPicture();
+    SaveBitmap(want, dir / "odd.bmp", "image/bmp");
+    ExpectSamePixels(want, LoadBitmap(dir / "odd.bmp"));
+    SaveBitmap(want, dir / "odd.png", "image/png");
+    ExpectSamePixels(want, LoadBitmap(dir / "odd.png"));
+}
+
+TEST(Bitmap, PicturesAreRecognisedByContentNotName) {
+    TempDir dir;
+    const Bitmap want = OddPicture();
+    SaveBitmap(want, dir / "really-a-png.bmp", "image/png");
+    ExpectSamePixels(want, LoadBitmap(dir / "really-a-png.bmp"));
+
+    test::WriteText(dir / "text.png", "not a picture at all");
+    EXPECT_TRUE(LoadBitmap(dir / "text.png").IsNull());
+    EXPECT_EQ(LoadBitmap(dir / "missing.png").Width(), 0);
+    EXPECT_EQ(LoadBitmap(dir.Path()).Height(), 0);  // a folder
+}
+
+TEST(Bitmap, ThirtyTwoBitBmpAlphaIsReadForEveryRowOrderAndHeader) {
+    TempDir dir;
+    for (std::uint32_t compression : {0u, 3u}) {
+        // Bottom-up: the file's first row is the picture's bottom row.
+        test::WriteBytes(dir / "up.bmp", Bmp32(2, compression, kRows));
+        Bitmap up = LoadBitmap(dir / "up.bmp");
+        ASSERT_EQ(up.Width(), 2) << compression;
+        EXPECT_EQ(up.GetPixel(0, 1), 0x400A141Eu);
+        EXPECT_EQ(up.GetPixel(1, 1), 0x00010203u);
+        EXPECT_EQ(up.GetPixel(0, 0), 0xFF28323Cu);
+        EXPECT_EQ(up.GetPixel(1, 0), 0x01040506u);
+
+        // Top-down (negative height): the first row is the top row.
+        test::WriteBytes(dir / "down.bmp", Bmp32(-2, compression, kRows));
+        Bitmap down = LoadBitmap(dir / "down.bmp");
+        ASSERT_EQ(down.Height(), 2) << compression;
+        EXPECT_EQ(down.GetPixel(0, 0), 0x400A141Eu);
+        EXPECT_EQ(down.GetPixel(1, 1), 0x01040506u);
+    }
+}
+
+TEST(Bitmap, ThirtyTwoBitBmpAlphaStaysInsideTheFile) {
+    // The alpha pass runs on whatever Qt decoded; here it is given a shorter file
+    // directly, as Qt itself may or may not decode one.
+    const Bytes f = Bmp32(-2, 0, kRows);
+    QImage image(2, 2, QImage::Format_ARGB32);
+    image.fill(0xFF000000u);
+    // Cut after the first pixel of the second row (top-down): three pixels have bytes.
+    const Bytes cut(f.begin(), f.end() - 4);
+    ASSERT_TRUE(ApplyBmp32Alpha(cut, image));
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0x40);
+    EXPECT_EQ(qAlpha(image.pixel(1, 0)), 0x00);
+    EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0xFF);
+    EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0xFF);  // no bytes: unchanged
+
+    Bytes far = f;
+    far[10] = 0xF0, far[11] = 0xFF, far[12] = 0xFF, far[13] = 0xFF;  // pixel offset near 2^32
+    image.fill(0xFF000000u);
+    EXPECT_TRUE(ApplyBmp32Alpha(far, image));
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0xFF);
+
+    Bytes bits24 = f;
+    bits24[28] = 24;  // not a 32-bit bitmap: nothing is taken
+    EXPECT_FALSE(ApplyBmp32Alpha(bits24, image));
+    QImage other(3, 2, QImage::Format_ARGB32);  // sizes disagree
+    EXPECT_FALSE(ApplyBmp32Alpha(f, other));
+}
+
+TEST(Bitmap, GifKeepsFewColoursExactlyAndAlphaZeroTransparent) {
+    TempDir dir;
+    Bitmap want(47, 33);
+    for (int y = 0; y < 33; ++y) {
+        for (int x = 0; x < 47; ++x) {
+            // 255 visible colours (alpha 1..255 all count as visible) plus transparent pixels.
+            const int c = (x + 47 * y) % 256;
+            want.SetPixel(x, y, c == 255 ? 0x00FFFFFFu : PackArgb(1 + (c % 255), c, 255 - c, (c * 7) & 0xFF));
+        }
+    }
+    SaveBitmap(want, dir / "few.gif", "image/gif");
+    const Bitmap got = LoadBitmap(dir / "few.gif");
+    ASSERT_EQ(got.Width(), 47);
+    ASSERT_EQ(got.Height(), 33);
+    for (int y = 0; y < 33; ++y) {
+        for (int x = 0; x < 47; ++x) {
+            const std::uint32_t w = want.GetPixel(x, y), g = got.GetPixel(x, y);
+            if (AlphaOf(w) == 0) {
+                ASSERT_EQ(AlphaOf(g), 0u) << x << "," << y;
+            } else {
+                ASSERT_EQ(g, w | 0xFF000000u) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Bitmap, GifWithManyColoursIsQuantizedAndKeepsTransparency) {
+    TempDir dir;
+    const Bitmap want = OddPicture();  // more than 255 colours
+    SaveBitmap(want, dir / "many.gif", "image/gif");
+    const Bitmap got = LoadBitmap(dir / "many.gif");
+    ASSERT_EQ(got.Width(), 47);
+    long error = 0;
+    for (int y = 0; y < 33; ++y) {
+        for (int x = 0; x < 47; ++x) {
+            const std::uint32_t w = want.GetPixel(x, y), g = got.GetPixel(x, y);
+            ASSERT_EQ(AlphaOf(g), AlphaOf(w) == 0 ? 0u : 255u) << x << "," << y;
+            if (AlphaOf(w) != 0) {
+                error += std::abs(static_cast<int>(RedOf(g)) - static_cast<int>(RedOf(w))) +
+                         std::abs(static_cast<int>(GreenOf(g)) - static_cast<int>(GreenOf(w)));
+            }
+        }
+    }
+    EXPECT_LT(error / (47 * 33), 24);  // dithered palette colours, not a wrong mapping
+}
+
+TEST(Bitmap, JpegIsWrittenAndReadWithoutAnApplicationObject) {
+    TempDir dir;
+    Bitmap want(47, 33);
+    for (int y = 0; y < 33; ++y) {
+        for (int x = 0; x < 47; ++x) want.SetPixel(x, y, x < 20 ? 0x00C04020u : 0x80208040u);
+    }
+    SaveBitmap(want, dir / "p.jpg", "image/jpeg");
+    const Bitmap got = LoadBitmap(dir / "p.jpg");
+    ASSERT_EQ(got.Width(), 47);
+    ASSERT_EQ(got.Height(), 33);
+    // Alpha is dropped; the colour under it is kept, not blended to black.
+    const std::uint32_t p = got.GetPixel(5, 5);
+    EXPECT_EQ(AlphaOf(p), 255u);
+    EXPECT_NEAR(static_cast<int>(RedOf(p)), 0xC0, 6);
+    EXPECT_NEAR(static_cast<int>(GreenOf(p)), 0x40, 6);
+}
+
+TEST(Bitmap, SaveFailuresAreReported) {
+    TempDir dir;
+    for (const char* mime : {"image/bmp", "image/png", "image/gif", "image/jpeg"}) {
+        try {
+            SaveBitmap(OddPicture(), dir / "no-such-folder/x", mime);
+            ADD_FAILURE() << mime << " reported success";
+        } catch (const IoError& e) {
+            EXPECT_EQ(e.Code(), ENOENT) << mime;
+            EXPECT_EQ(e.Path(), dir / "no-such-folder/x");
+        }
+    }
+    EXPECT_THROW(SaveBitmap(OddPicture(), "/dev/full", "image/png"), IoError);
+    EXPECT_THROW(SaveBitmap(Bitmap(), dir / "empty.png", "image/png"), DataError);
+    EXPECT_FALSE(test::Exists(dir / "empty.png"));
+}
+
+}  // namespace
+}  // namespace tavro
