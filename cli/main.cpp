@@ -1,7 +1,4 @@
 // tavro: the command line over the core.
-#include <cstdio>
+#include "cli/app.h"
 
-int main() {
-    std::puts("tavro " TAVRO_VERSION);
-    return 0;
-}
+int main(int argc, char** argv) { return tavro::cli::RunTavro(argc, argv); }

@@ -1,11 +1,87 @@
 #include "imaging/batch.h"
 
-#include <stdexcept>
+#include <array>
+#include <cerrno>
+#include <span>
+#include <vector>
+
+#include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "imaging/paths.h"
 
 namespace tavro {
 
-BatchDirection DirectionForFile(const std::string&) { throw std::logic_error("not built yet"); }
+namespace {
 
-BatchResult ConvertFolder(const std::string&, const std::string&, BatchDirection, TTargetFormat) { throw std::logic_error("not built yet"); }
+// The masks of each direction, as upper-case extensions, in the order they run.
+constexpr std::array<const char*, 2> kHandsetMasks = {".K", ".G"};
+constexpr std::array<const char*, 3> kStandardMasks = {".BMP", ".PNG", ".GIF"};
+
+std::span<const char* const> MasksFor(BatchDirection direction) {
+    if (direction == BatchDirection::ToStandard) return kHandsetMasks;
+    return kStandardMasks;
+}
+
+// Converts one file. Returns whether a picture was written; a picture the conversion
+// does not recognise or cannot use (DataError) gives false, an IoError goes on up.
+bool ConvertOne(const std::string& source, std::string target, const std::string& upperExt,
+                TTargetFormat format) {
+    try {
+        if (upperExt == ".K" || upperExt == ".G") {
+            // A .k gets the target format's extension here; a .g keeps its name and
+            // the decoder gives it the extension its content deserves.
+            if (upperExt == ".K") target = ChangeExtension(target, TargetExtensions[format]);
+            TPictureKind kind = pkOther;
+            if (!DecodePicture(source, target, format, kind)) return false;
+        } else {
+            EncodePicture(source, pkK18Masked, target);
+        }
+    } catch (const DataError&) {
+        return false;
+    }
+    return FileExists(target);
+}
+
+}  // namespace
+
+BatchDirection DirectionForFile(const std::string& pickedFile) {
+    std::string ext = UpperExtension(pickedFile);
+    return (ext == ".K" || ext == ".G") ? BatchDirection::ToStandard : BatchDirection::ToHandset;
+}
+
+BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
+                          BatchDirection direction, TTargetFormat target) {
+    return ConvertFolder(sourceFolder, targetFolder, direction, target, BatchProgress());
+}
+
+BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
+                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress) {
+    // A listing of a missing folder is empty; say so instead of converting nothing.
+    if (!IsDirectory(sourceFolder.empty() ? "." : sourceFolder)) {
+        ThrowIoError(FileExists(sourceFolder) ? ENOTDIR : ENOENT, sourceFolder);
+    }
+
+    // One listing, taken before anything is written, split by mask in mask order.
+    const std::vector<std::string> names = ListPlainFiles(sourceFolder);
+    std::vector<std::pair<std::string, std::string>> work;  // name, upper-case extension
+    for (const char* mask : MasksFor(direction)) {
+        for (const std::string& name : names) {
+            std::string ext = UpperExtension(name);
+            if (ext == mask) work.emplace_back(name, std::move(ext));
+        }
+    }
+
+    BatchResult result;
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        const auto& [name, ext] = work[i];
+        if (ConvertOne(sourceFolder + name, targetFolder + name, ext, target)) {
+            ++result.converted;
+        } else {
+            ++result.passedOver;
+        }
+        if (progress) progress(i, work.size());
+    }
+    return result;
+}
 
 }  // namespace tavro

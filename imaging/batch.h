@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "imaging/conversion.h"
@@ -18,6 +19,9 @@ struct BatchResult {
     std::size_t passedOver = 0;
 };
 
+// Told after each file: its number (from 0) and how many files the run takes.
+using BatchProgress = std::function<void(std::size_t index, std::size_t total)>;
+
 // The direction a picked file's extension selects: ".K" or ".G" give ToStandard.
 BatchDirection DirectionForFile(const std::string& pickedFile);
 
@@ -27,5 +31,11 @@ BatchDirection DirectionForFile(const std::string& pickedFile);
 // the conversion cannot use are passed over silently; an IoError ends the run.
 BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
                           BatchDirection direction, TTargetFormat target);
+
+// The same, telling `progress` after each file. Every mask's files are listed before
+// the first conversion, so that files written into the source folder (when the target
+// folder is the same) are never converted again. A missing source folder raises IoError.
+BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
+                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress);
 
 }  // namespace tavro

@@ -1,0 +1,317 @@
+#include "cli/commands.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "archive/extract.h"
+#include "archive/pack.h"
+#include "archive/settings.h"
+#include "cli/slotreader.h"
+#include "cli/terminal.h"
+#include "imaging/bitmap.h"
+#include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "imaging/paths.h"
+
+namespace tavro::cli {
+
+namespace {
+
+constexpr const char* kConvertCaption = "Converting pictures";
+constexpr std::size_t kArchiveSignatureSize = 8;
+constexpr const char* kArchiveSignature = "motoskin";
+
+// Writes a line of bytes to stdout: names may hold any byte.
+void PrintLine(const std::string& text) {
+    std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// Opens and closes a file, so that a missing or unreadable input is reported as
+// such before anything is written.
+void RequireReadable(const std::string& path) { File::OpenRead(path).Close(); }
+
+void RequireFolder(const std::string& folder) {
+    if (!IsDirectory(folder.empty() ? "." : folder)) ThrowIoError(FileExists(folder) ? ENOTDIR : ENOENT, folder);
+}
+
+// Creates a folder and its parents when missing.
+void MakeFolders(const std::string& folder) {
+    if (folder.empty() || IsDirectory(folder)) return;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (IsDirectory(folder)) return;
+    if (ec && ec.value() != EEXIST) ThrowIoError(ec.value(), folder);
+    throw DataError(folder, "is a file, not a folder");
+}
+
+// A private folder under the system's temporary folder, removed with its content.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tavro-XXXXXX").string();
+        if (::mkdtemp(tmpl.data()) == nullptr) ThrowIoError(tmpl);
+        path_ = tmpl + "/";
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+struct Measure {
+    TPictureKind kind = pkOther;
+    bool sized = false;  // width and height are known
+    int width = 0;
+    int height = 0;
+};
+
+// The kind of a picture and its size as the desktop finds it: a handset picture is
+// decoded into a scratch picture through the conversion door and measured there, a
+// standard picture is measured directly. DataError from the decoders goes on up.
+Measure MeasurePicture(const std::string& path, const ScratchFolder& scratch) {
+    Measure m;
+    m.kind = DetectPictureKind(path);
+    std::string measured = path;
+    if (m.kind != pkOther) {
+        measured = scratch.Path() + "measure.png";
+        if (!DecodePicture(path, measured, tfPng, m.kind)) return m;
+    }
+    Bitmap bitmap = LoadBitmap(measured);
+    if (measured != path) RemoveFile(measured);
+    m.sized = !bitmap.IsNull();
+    m.width = bitmap.Width();
+    m.height = bitmap.Height();
+    return m;
+}
+
+std::string SizeText(const Measure& m) {
+    return m.sized ? std::to_string(m.width) + "x" + std::to_string(m.height) : "-";
+}
+
+bool LooksLikeArchive(const std::string& path) {
+    if (UpperExtension(path) == ".EZX") return true;
+    std::vector<std::uint8_t> head = ReadFilePrefix(path, kArchiveSignatureSize);
+    return head.size() == kArchiveSignatureSize &&
+           std::memcmp(head.data(), kArchiveSignature, kArchiveSignatureSize) == 0;
+}
+
+std::string PadRight(std::string text, std::size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+}
+
+std::string PadLeft(const std::string& text, std::size_t width) {
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+int InfoArchive(const InfoOptions& options) {
+    SlotReader reader(options.file);
+    ScratchFolder scratch;
+
+    std::size_t nameWidth = 4;
+    for (const ArchiveSlot& slot : reader.Slots()) nameWidth = std::max(nameWidth, slot.name.size());
+
+    PrintLine("archive " + options.file);
+    PrintLine(PadLeft("slot", 5) + "  " + PadLeft("resource id", 11) + "  " + PadRight("name", nameWidth) + "  " +
+              PadLeft("bytes", 8) + "  " + PadRight("kind", 11) + "  size");
+    std::size_t entries = 0;
+    std::uint64_t bytes = 0;
+    for (const ArchiveSlot& slot : reader.Slots()) {
+        std::string head = PadLeft(std::to_string(slot.index), 5) + "  ";
+        if (slot.empty) {
+            PrintLine(head + PadLeft("-", 11) + "  " + PadRight("(empty)", nameWidth));
+            continue;
+        }
+        ++entries;
+        bytes += slot.presentSize;
+
+        // The entry goes through a scratch file under its own file name, so that the
+        // kind and (for .raw) the size come from its name exactly as on extraction.
+        std::string base = FileNamePart(slot.name);
+        if (base.empty() || base == "." || base == "..") base = "entry";
+        std::string entryPath = scratch.Path() + std::to_string(slot.index) + "-" + base;
+        WriteWholeFile(entryPath, reader.EntryBytes(slot));
+        Measure m;
+        std::string kind;
+        try {
+            m = MeasurePicture(entryPath, scratch);
+            kind = KindName(m.kind);
+        } catch (const DataError&) {
+            // A damaged picture still gets its line; its size stays unknown.
+            kind = KindName(DetectPictureKind(entryPath));
+        }
+        RemoveFile(entryPath);
+
+        std::string sizeText = std::to_string(slot.presentSize);
+        if (slot.presentSize != slot.storedSize) sizeText += " (of " + std::to_string(slot.storedSize) + ")";
+        PrintLine(head + PadLeft(std::to_string(slot.resourceId), 11) + "  " + PadRight(slot.name, nameWidth) +
+                  "  " + PadLeft(sizeText, 8) + "  " + PadRight(kind, 11) + "  " + SizeText(m));
+    }
+    std::size_t slotCount = reader.Slots().size();
+    PrintLine(std::to_string(slotCount) + " slots: " + std::to_string(entries) + " entries, " +
+              std::to_string(slotCount - entries) + " empty; " + std::to_string(bytes) + " bytes of entries");
+    return kExitOk;
+}
+
+int InfoPicture(const InfoOptions& options) {
+    ScratchFolder scratch;
+    Measure m = MeasurePicture(options.file, scratch);
+    if (!m.sized) {
+        if (m.kind == pkRaw) throw DataError(options.file, "the name gives no picture size, as in icon(16x16).raw");
+        if (m.kind == pkOther) throw DataError(options.file, "not a picture that Tavro can read");
+        throw DataError(options.file, "the picture could not be decoded");
+    }
+    PrintLine("name: " + FileNamePart(options.file));
+    PrintLine("kind: " + KindName(m.kind));
+    PrintLine("size: " + SizeText(m));
+    PrintLine("type: " + PictureTypeWord(m.kind, options.format));
+    return kExitOk;
+}
+
+}  // namespace
+
+std::optional<TTargetFormat> FormatForExtension(const std::string& path) {
+    std::string ext = UpperExtension(path);
+    if (ext == ".BMP") return tfBmp;
+    if (ext == ".PNG") return tfPng;
+    if (ext == ".GIF") return tfGif;
+    if (ext == ".JPG" || ext == ".JPEG") return tfJpeg;
+    return std::nullopt;
+}
+
+std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
+    switch (kind) {
+        case pkK18Masked:
+            return "18-bit BMP";
+        case pkK32:
+            return "32-bit BMP";
+        default:
+            return format == tfGif ? "GIF" : "PNG";
+    }
+}
+
+std::string KindName(std::uint8_t kind) {
+    switch (kind) {
+        case pkRaw:
+            return "pkRaw";
+        case pkK18Masked:
+            return "pkK18Masked";
+        case pkK18:
+            return "pkK18";
+        case pkK32:
+            return "pkK32";
+        case pkG:
+            return "pkG";
+        case pkOther:
+            return "pkOther";
+        default:
+            return "kind " + std::to_string(kind);
+    }
+}
+
+int RunUnpack(const UnpackOptions& options) {
+    // A missing archive is reported before the folder is made: nothing is written then.
+    RequireReadable(options.archive);
+    MakeFolders(options.folder);
+    AppSettings.TargetFormat = options.format;
+
+    TerminalProgress progress;
+    StderrMessages messages(progress);
+    CollectingIconList icons;
+    ExtractArchive(options.archive, WithTrailingSlash(options.folder), progress, icons, messages);
+    progress.Close();
+
+    if (options.list) {
+        for (const std::string& name : SortedForList(icons.Names())) PrintLine(name);
+    }
+    return kExitOk;
+}
+
+int RunPack(const PackOptions& options) {
+    const std::string folder = WithTrailingSlash(options.folder);
+    TerminalProgress progress;
+    StderrMessages messages(progress);
+    PackResult result = PackArchive(folder, options.archive, progress, messages);
+    progress.Close();
+
+    switch (result) {
+        case PackResult::Packed:
+            return kExitOk;
+        case PackResult::NoStructureFile:
+            PrintError(folder + "iconres.dat: no structure file; nothing written");
+            return kExitFailure;
+        case PackResult::NoIcons:
+            PrintError(folder + "icons/: no icons to pack; nothing written");
+            return kExitFailure;
+    }
+    return kExitFailure;
+}
+
+int RunConvert(const ConvertOptions& options) {
+    std::optional<TTargetFormat> format = options.format;
+    if (!options.handsetMode && !format) {
+        format = FormatForExtension(options.target);
+        if (!format) {
+            throw UsageError("the target's extension names no picture format: give --format or --handset");
+        }
+    }
+    RequireReadable(options.source);
+
+    std::string written = options.target;
+    if (options.handsetMode) {
+        EncodePicture(options.source, *options.handsetMode, written);
+    } else {
+        TPictureKind kind = pkOther;
+        if (!DecodePicture(options.source, written, *format, kind)) {
+            if (kind == pkRaw) {
+                throw DataError(options.source, "the name gives no picture size, as in icon(16x16).raw");
+            }
+            throw DataError(options.source, "not a handset picture (.k, .g or .raw)");
+        }
+    }
+    // The conversion door reports some failures by writing nothing; say so here.
+    if (!FileExists(written)) throw DataError(written, "nothing was written");
+    PrintLine(written);
+    return kExitOk;
+}
+
+int RunConvertAll(const ConvertAllOptions& options) {
+    const std::string source = WithTrailingSlash(options.sourceFolder);
+    const std::string target = WithTrailingSlash(options.targetFolder);
+    RequireFolder(options.sourceFolder);
+    MakeFolders(options.targetFolder);
+
+    TerminalProgress progress;
+    progress.Show();
+    progress.SetCaption(kConvertCaption);
+    BatchResult result = ConvertFolder(source, target, options.direction, options.format,
+                                       [&](std::size_t i, std::size_t n) {
+                                           progress.SetPosition(ProgressPercent(static_cast<long long>(i),
+                                                                                static_cast<long long>(n)));
+                                       });
+    progress.Close();
+    PrintLine(std::to_string(result.converted) + " converted, " + std::to_string(result.passedOver) +
+              " passed over");
+    return kExitOk;
+}
+
+int RunInfo(const InfoOptions& options) {
+    RequireReadable(options.file);
+    return LooksLikeArchive(options.file) ? InfoArchive(options) : InfoPicture(options);
+}
+
+}  // namespace tavro::cli
