@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include "imaging/bitmap.h"
+#include "imaging/errors.h"
+#include "imaging/kbitmap.h"
+#include "support/testsupport.h"
+
+namespace tavro {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+
+Bytes KHeaderBytes(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t stride) {
+    Bytes b;
+    test::AppendU32(b, static_cast<std::uint32_t>(width));
+    test::AppendU32(b, static_cast<std::uint32_t>(height));
+    test::AppendU32(b, static_cast<std::uint32_t>(depth));
+    test::AppendU32(b, static_cast<std::uint32_t>(stride));
+    return b;
+}
+
+Bytes Header(const Bytes& file) { return Bytes(file.begin(), file.begin() + 16); }
+
+// 47 x 33 with alpha 0 (under colour), 1, partial and opaque, and channels whose two
+// low bits vary.
+Bitmap OddPicture() {
+    Bitmap b(47, 33);
+    static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 254, 255};
+    for (int y = 0; y < b.Height(); ++y) {
+        for (int x = 0; x < b.Width(); ++x) {
+            b.SetPixel(x, y, PackArgb(kAlphas[(x + 2 * y) % 5], x * 5 + 3, y * 7 + 1, (x * y + 13) & 0xFF));
+        }
+    }
+    return b;
+}
+
+class KBitmap : public ::testing::Test {
+protected:
+    // Saves a picture as a source file and returns its path.
+    std::string Source(const Bitmap& b, const std::string& name = "src.png", const char* mime = "image/png") {
+        SaveBitmap(b, dir / name, mime);
+        return dir / name;
+    }
+
+    TempDir dir;
+};
+
+TEST(KLayout, StridesAndMaskRule) {
+    EXPECT_EQ(KStride18(5), 16);
+    EXPECT_EQ(KStride18(32), 96);
+    EXPECT_EQ(KStride18(33), 100);
+    EXPECT_EQ(KMaskStride(1), 4);
+    EXPECT_EQ(KMaskStride(32), 4);
+    EXPECT_EQ(KMaskStride(33), 8);
+    EXPECT_EQ(KMaskStride(240), 32);
+
+    const KHeader h{33, 2, kDepth18, 100};
+    EXPECT_FALSE(KHasMask(h, 16 + 200));  // exactly the pixel rows
+    EXPECT_TRUE(KHasMask(h, 16 + 201));   // one byte more means a mask
+    EXPECT_FALSE(KHasMask(h, 10));        // shorter than the header: signed, so no mask
+    EXPECT_TRUE(KHasMask(KHeader{1, 1, kDepth18, -4}, 16));  // a negative pixel size compares signed
+}
+
+TEST_F(KBitmap, EighteenBitPixelPackingExample) {
+    Bitmap b(1, 1);
+    b.SetPixel(0, 0, PackArgb(255, 255, 128, 1));
+    WriteKBitmap18(Source(b), dir / "p.k", false);
+    const Bytes f = test::ReadBytes(dir / "p.k");
+    Bytes want = KHeaderBytes(1, 1, 18, 4);
+    for (std::uint8_t v : {0x00, 0xF8, 0x03, 0x00}) want.push_back(v);  // pixel, then one byte of padding
+    EXPECT_EQ(f, want);
+
+    ReadKBitmap18(dir / "p.k", dir / "back.bmp", false, "image/bmp");
+    EXPECT_EQ(LoadBitmap(dir / "back.bmp").GetPixel(0, 0), PackArgb(255, 252, 128, 0));
+}
+
+TEST_F(KBitmap, Width33RowsAndMaskRows) {
+    Bitmap b(33, 2);
+    for (int x = 0; x < 33; ++x) {
+        b.SetPixel(x, 0, 0xFFFFFFFFu);  // top row all opaque white
+        b.SetPixel(x, 1, 0x01FFFFFFu);  // bottom row: alpha 1 counts as opaque ...
+    }
+    b.SetPixel(0, 1, 0x00FFFFFFu);   // ... except pixel 0 and pixel 32, transparent
+    b.SetPixel(32, 1, 0x00FFFFFFu);
+    WriteKBitmap18(Source(b), dir / "w.k", true);
+    const Bytes f = test::ReadBytes(dir / "w.k");
+    ASSERT_EQ(f.size(), 16u + 100 * 2 + 8 * 2);
+    EXPECT_EQ(Header(f), KHeaderBytes(33, 2, 18, 100));
+    // White is 0x3FFFF per pixel; the 100th byte of each row is padding.
+    EXPECT_EQ(f[16 + 96], 0xFF);
+    EXPECT_EQ(f[16 + 98], 0x03);
+    EXPECT_EQ(f[16 + 99], 0x00);
+    EXPECT_EQ(f[16 + 100 + 99], 0x00);
+    const std::size_t mask = 16 + 200;
+    EXPECT_EQ(Bytes(f.begin() + mask, f.begin() + mask + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0}));
+    EXPECT_EQ(Bytes(f.begin() + mask + 8, f.end()), (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0}));
+}
+
+TEST_F(KBitmap, EighteenBitRoundTripsClearLowBitsAndKeepOneBitOfAlpha) {
+    const Bitmap want = OddPicture();
+    const std::string src = Source(want);
+    for (bool mask : {true, false}) {
+        WriteKBitmap18(src, dir / "o.k", mask);
+        EXPECT_EQ(test::ReadBytes(dir / "o.k").size(), 16u + 144 * 33 + (mask ? 8 * 33 : 0));
+        ReadKBitmap18(dir / "o.k", dir / "o.png", mask, "image/png");
+        const Bitmap got = LoadBitmap(dir / "o.png");
+        ASSERT_EQ(got.Width(), 47);
+        ASSERT_EQ(got.Height(), 33);
+        for (int y = 0; y < 33; ++y) {
+            for (int x = 0; x < 47; ++x) {
+                const std::uint32_t w = want.GetPixel(x, y);
+                const std::uint32_t alpha = (!mask || AlphaOf(w) != 0) ? 255 : 0;
+                ASSERT_EQ(got.GetPixel(x, y), (w & 0x00FCFCFCu) | (alpha << 24)) << x << "," << y << " mask " << mask;
+            }
+        }
+    }
+}
+
+TEST_F(KBitmap, ThirtyTwoBitRoundTripsAreLosslessThroughBmpAndPng) {
+    const Bitmap want = OddPicture();
+    for (const char* mime : {"image/bmp", "image/png"}) {
+        const std::string src = Source(want, "src.pic", mime);
+        WriteKBitmap32(src, dir / "o.k");
+        const Bytes f = test::ReadBytes(dir / "o.k");
+        ASSERT_EQ(f.size(), 16u + 47 * 4 * 33);
+        EXPECT_EQ(Header(f), KHeaderBytes(47, 33, 32, 188));
+        // Pixel (1, 0) stored B G R A at 16 + 4.
+        const std::uint32_t p = want.GetPixel(1, 0);
+        EXPECT_EQ(Bytes(f.begin() + 20, f.begin() + 24),
+                  (Bytes{static_cast<std::uint8_t>(BlueOf(p)), static_cast<std::uint8_t>(GreenOf(p)),
+                         static_cast<std::uint8_t>(RedOf(p)), static_cast<std::uint8_t>(AlphaOf(p))}));
+        ReadKBitmap32(dir / "o.k", dir / "back.pic", mime);
+        const Bitmap got = LoadBitmap(dir / "back.pic");
+        ASSERT_EQ(got.Width(), 47) << mime;
+        for (int y = 0; y < 33; ++y) {
+            for (int x = 0; x < 47; ++x) ASSERT_EQ(got.GetPixel(x, y), want.GetPixel(x, y)) << mime;
+        }
+    }
+}
+
+TEST_F(KBitmap, MaskFromThirtyTwoBitBmpFollowsItsStoredRows) {
+    // Our own 32-bit BMP stores the bottom row first; the mask must still put the
+    // transparent row at the bottom.
+    Bitmap b(3, 2);
+    for (int x = 0; x < 3; ++x) {
+        b.SetPixel(x, 0, 0xFF102030u);
+        b.SetPixel(x, 1, 0x00102030u);
+    }
+    WriteKBitmap18(Source(b, "src.bmp", "image/bmp"), dir / "m.k", true);
+    const Bytes f = test::ReadBytes(dir / "m.k");
+    ASSERT_EQ(f.size(), 16u + 12 * 2 + 4 * 2);
+    EXPECT_EQ(Bytes(f.begin() + 40, f.end()), (Bytes{0x07, 0, 0, 0, 0x00, 0, 0, 0}));
+}
+
+TEST_F(KBitmap, ReadersFollowTheHeader) {
+    // Depth 24 is not 18, so the file is 32-bit: B G R A, rows of `stride` bytes.
+    Bytes f = KHeaderBytes(2, 2, 24, 12);  // 4 bytes of padding per row
+    for (std::uint8_t v : {1, 2, 3, 4, 5, 6, 7, 8, 0xEE, 0xEE, 0xEE, 0xEE}) f.push_back(v);
+    for (std::uint8_t v : {9, 10, 11, 0, 13, 14, 15, 16}) f.push_back(v);  // last row, its padding missing
+    test::WriteBytes(dir / "d24.k", f);
+    ReadKBitmap32(dir / "d24.k", dir / "d24.bmp", "image/bmp");
+    const Bitmap got = LoadBitmap(dir / "d24.bmp");
+    EXPECT_EQ(got.GetPixel(0, 0), 0x04030201u);
+    EXPECT_EQ(got.GetPixel(1, 0), 0x08070605u);
+    EXPECT_EQ(got.GetPixel(0, 1), 0x000B0A09u);
+    EXPECT_EQ(got.GetPixel(1, 1), 0x100F0E0Du);
+
+    // An 18-bit file shorter than announced: missing pixels read as zero. Bits 18-23 are ignored.
+    Bytes s = KHeaderBytes(2, 2, 18, 8);
+    for (std::uint8_t v : {0xFF, 0xFF, 0xFF}) s.push_back(v);
+    test::WriteBytes(dir / "short.k", s);
+    ReadKBitmap18(dir / "short.k", dir / "short.bmp", false, "image/bmp");
+    Bitmap b = LoadBitmap(dir / "short.bmp");
+    EXPECT_EQ(b.GetPixel(0, 0), 0xFFFCFCFCu);
+    EXPECT_EQ(b.GetPixel(1, 0), 0xFF000000u);
+    EXPECT_EQ(b.GetPixel(1, 1), 0xFF000000u);
+    // The same file read as masked: the missing mask is all transparent.
+    ReadKBitmap18(dir / "short.k", dir / "short.bmp", true, "image/bmp");
+    EXPECT_EQ(LoadBitmap(dir / "short.bmp").GetPixel(0, 0), 0x00FCFCFCu);
+
+    // An unknown MIME type reads the file but writes nothing.
+    ReadKBitmap18(dir / "short.k", dir / "short.tif", false, "image/tiff");
+    EXPECT_FALSE(test::Exists(dir / "short.tif"));
+}
+
+// Each refused header leaves no destination behind.
+TEST_F(KBitmap, ReadersRefuseUnusableSizes) {
+    struct Case {
+        KHeader h;
+        bool is18;
+        const char* words;  // part of the message
+    };
+    const Case cases[] = {
+        {{0, 5, 18, 0}, true, "0 x 5"},
+        {{4, -1, 18, 12}, true, "4 x -1"},
+        {{-3, 2, 32, -12}, false, "-3 x 2"},
+        {{4, 4, 18, 8}, true, "fewer than its 12"},       // stride shorter than a row
+        {{4, 4, 32, -16}, false, "fewer than its 16"},
+        {{641, 480, 32, 2564}, false, "1230720 bytes"},    // beyond the work area
+        {{1, 0x40000000, 18, 4}, true, "4294967296 bytes"},  // stride x height beyond 32 bits
+    };
+    for (const Case& c : cases) {
+        test::WriteBytes(dir / "bad.k", KHeaderBytes(c.h.width, c.h.height, c.h.depth, c.h.stride));
+        try {
+            if (c.is18) {
+                ReadKBitmap18(dir / "bad.k", dir / "bad.png", true, "image/png");
+            } else {
+                ReadKBitmap32(dir / "bad.k", dir / "bad.png", "image/png");
+            }
+            ADD_FAILURE() << c.words << " was accepted";
+        } catch (const DataError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.words), std::string::npos) << e.what();
+            EXPECT_EQ(e.Path(), dir / "bad.k");
+        }
+        EXPECT_FALSE(test::Exists(dir / "bad.png"));
+    }
+    // The largest picture the work areas hold is read.
+    test::WriteBytes(dir / "big.k", KHeaderBytes(640, 480, 32, 2560));
+    ReadKBitmap32(dir / "big.k", dir / "big.bmp", "image/bmp");
+    EXPECT_EQ(LoadBitmap(dir / "big.bmp").Width(), 640);
+
+    EXPECT_THROW(ReadKBitmap32(dir / "missing.k", dir / "x.png", "image/png"), IoError);
+    EXPECT_THROW(ReadKBitmap32(dir / "big.k", dir / "no/x.png", "image/png"), IoError);
+}
+
+TEST_F(KBitmap, WritersRefuseUnusableSources) {
+    EXPECT_THROW(WriteKBitmap32(Source(Bitmap(641, 480), "wide.bmp", "image/bmp"), dir / "a.k"), DataError);
+    EXPECT_THROW(WriteKBitmap18(Source(Bitmap(800, 600), "huge.bmp", "image/bmp"), dir / "a.k", false), DataError);
+    test::WriteText(dir / "text.png", "not a picture");
+    EXPECT_THROW(WriteKBitmap18(dir / "text.png", dir / "a.k", true), DataError);
+    EXPECT_THROW(WriteKBitmap32(dir / "missing.png", dir / "a.k"), IoError);
+    EXPECT_FALSE(test::Exists(dir / "a.k"));
+
+    const std::string ok = Source(Bitmap(640, 480), "fits.bmp", "image/bmp");
+    WriteKBitmap32(ok, dir / "a.k");
+    EXPECT_EQ(test::ReadBytes(dir / "a.k").size(), 16u + 640 * 480 * 4);
+    EXPECT_THROW(WriteKBitmap18(ok, dir / "no/a.k", true), IoError);
+}
+
+}  // namespace
+}  // namespace tavro
