@@ -36,7 +36,10 @@ constexpr std::size_t kMaxSlots = 65536;
 constexpr std::size_t kPictureAreaSize = 1 << 20;      // one entry's bytes
 constexpr std::size_t kNameReadSize = 100;             // a name and its LF fit in here
 constexpr std::size_t kMaxNameLength = kNameReadSize - 1;
-constexpr std::size_t kStructureAreaSize = (1 << 20) + 4;
+constexpr std::size_t kStructureAreaSize = (1 << 20) + 4;  // a whole structure file
+constexpr std::size_t kStructureCountSize = 4;            // the record count before the records
+constexpr std::size_t kStructureRecordFixedSize = 21;     // a record without its two names
+constexpr std::size_t kMinHeaderSize = kOffsetFieldPos + kOffsetFieldLen;  // room for P's digits
 constexpr std::size_t kMaxHeaderSize = 65536;
 constexpr std::size_t kMaxIconFiles = 65535;
 

@@ -1,8 +1,11 @@
 // Packing a folder left by an extraction back into an archive.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "archive/format.h"
 #include "archive/sinks.h"
 
 namespace tavro {
@@ -18,5 +21,13 @@ enum class PackResult {
 // archive at outputPath is left untouched.
 PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
                        MessageSink& messages);
+
+// -1, 0 or 1: the two RawNames compared byte by byte as unsigned values, a name
+// before every longer name that begins with it. No case folding.
+int CompareRawNames(const TConvRec& a, const TConvRec& b);
+
+// The packing order: indexes into found, ascending by RawName, records with equal
+// RawName in their order in found (a stable sort).
+std::vector<std::uint32_t> SortByRawName(const std::vector<TConvRec>& found);
 
 }  // namespace tavro

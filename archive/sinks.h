@@ -56,6 +56,28 @@ public:
     void ShowNotFound(const std::string&) override {}
 };
 
+// Closes a progress sink when an operation stops early with an error. The normal end
+// closes the sink itself, in its own order, and disarms the guard first.
+class ProgressCloser {
+public:
+    explicit ProgressCloser(ProgressSink& progress) : progress_(progress) {}
+    ~ProgressCloser() {
+        if (!armed_) return;
+        try {
+            progress_.Close();
+        } catch (...) {
+            // Already unwinding with the error that stopped the operation.
+        }
+    }
+    ProgressCloser(const ProgressCloser&) = delete;
+    ProgressCloser& operator=(const ProgressCloser&) = delete;
+    void Disarm() { armed_ = false; }
+
+private:
+    ProgressSink& progress_;
+    bool armed_ = true;
+};
+
 // The bar's position after item i (from 0) of n: 100 x i / (n - 1), rounded to the
 // nearest integer with halves to even. A single item counts as finished: 100.
 int ProgressPercent(long long i, long long n);

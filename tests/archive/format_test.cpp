@@ -1,0 +1,84 @@
+// The archive's small rules: name hash, offset digits, structure records, progress.
+#include <gtest/gtest.h>
+
+#include "archive/format.h"
+#include "archive/sinks.h"
+#include "archive_fixture.h"
+
+namespace tavro {
+namespace {
+
+using test::Bytes;
+
+TEST(HashNameTest, FollowsTheShiftAndXorRule) {
+    EXPECT_EQ(HashName("abc"), 0x123u);
+    EXPECT_EQ(HashName(""), 0u);
+    // Bytes count as unsigned; the bit that leaves at the top of the shift is lost,
+    // and bits 20 and up fold back in.
+    EXPECT_EQ(HashName("\xff"), 0xFFu);
+    EXPECT_EQ(HashName("icon_with_a_rather_long_name.bmp"), 0xEAA550B7u);
+}
+
+TEST(OffsetFieldTest, ReadsEitherCaseAndWritesLowerCase) {
+    const std::uint8_t lower[] = "000006a8";
+    const std::uint8_t upper[] = "000006A8";
+    EXPECT_EQ(ParseOffsetField(lower), 0x6A8u);
+    EXPECT_EQ(ParseOffsetField(upper), 0x6A8u);
+    const std::uint8_t high[] = "FfFfFfFf";
+    EXPECT_EQ(ParseOffsetField(high), 0xFFFFFFFFu);
+
+    EXPECT_EQ(FormatOffsetField(0x6A8), "000006a8");
+    EXPECT_EQ(FormatOffsetField(1588), "00000634");
+    EXPECT_EQ(FormatOffsetField(0xABCDEF01), "abcdef01");
+    EXPECT_EQ(FormatOffsetField(0), "00000000");
+
+    // Not a digit: code minus 55 after upper-casing, unchecked.
+    EXPECT_EQ(HexDigitValue('g'), 16u);
+    EXPECT_EQ(HexDigitChar(9), '9');
+    EXPECT_EQ(HexDigitChar(10), 'a');
+    EXPECT_EQ(HexDigitChar(15), 'f');
+}
+
+TEST(StructureRecordTest, LaysOutFieldsInFileOrder) {
+    TConvRec rec;
+    rec.SlotIndex = 7;
+    rec.RawName = "ab.k";
+    rec.IconName = "ab.bmp";
+    rec.Kind = pkK18Masked;
+    rec.NameHash = 0x01020304;
+    rec.ResourceId = 0xA0B0C0D0;
+    EXPECT_EQ(StructureRecordSize(rec), 21u + 4 + 6);
+
+    Bytes buffer(64, 0xEE);
+    std::size_t pos = 3;
+    PutStructureRecord(rec, pos, buffer.data());
+    EXPECT_EQ(pos, 3u + 31);
+
+    Bytes expected(3, 0xEE);
+    test::AppendRecord(expected, {7, "ab.k", "ab.bmp", 1, 0x01020304, 0xA0B0C0D0});
+    expected.resize(64, 0xEE);
+    EXPECT_EQ(buffer, expected);
+
+    TConvRec empty;
+    empty.RawName = kEmptySlotName;
+    empty.IconName = kEmptySlotName;
+    EXPECT_EQ(StructureRecordSize(empty), 25u);
+}
+
+TEST(ProgressPercentTest, RoundsHalvesToEven) {
+    std::vector<int> nine;
+    for (int i = 0; i < 9; ++i) nine.push_back(ProgressPercent(i, 9));
+    EXPECT_EQ(nine, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 100}));
+    // 100 / 200 = 0.5 goes down to 0, 300 / 200 = 1.5 up to 2, 2.5 down to 2.
+    EXPECT_EQ(ProgressPercent(1, 201), 0);
+    EXPECT_EQ(ProgressPercent(3, 201), 2);
+    EXPECT_EQ(ProgressPercent(5, 201), 2);
+    EXPECT_EQ(ProgressPercent(1, 4), 33);
+    EXPECT_EQ(ProgressPercent(2, 4), 67);
+    EXPECT_EQ(ProgressPercent(65535, 65536), 100);
+    // A single item is finished at once.
+    EXPECT_EQ(ProgressPercent(0, 1), 100);
+}
+
+}  // namespace
+}  // namespace tavro
