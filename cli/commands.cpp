@@ -133,7 +133,7 @@ int InfoArchive(const InfoOptions& options) {
     for (const ArchiveSlot& slot : reader.Slots()) {
         std::string head = PadLeft(std::to_string(slot.index), 5) + "  ";
         if (slot.empty) {
-            PrintLine(head + PadLeft("-", 11) + "  " + PadRight("(empty)", nameWidth));
+            PrintLine(head + PadLeft("-", 11) + "  (empty)");
             continue;
         }
         ++entries;

@@ -34,9 +34,9 @@ TerminalProgress::TerminalProgress(std::FILE* out, bool enabled) : out_(out), en
 TerminalProgress::~TerminalProgress() { Close(); }
 
 void TerminalProgress::Show() {
+    // Drawn once the caller has set its caption, right after showing.
     visible_ = true;
     percent_ = 0;
-    Draw();
 }
 
 void TerminalProgress::SetCaption(const std::string& caption) {

@@ -1,0 +1,24 @@
+// Running the built tavro program from the tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tavro::test {
+
+struct RunResult {
+    int exitCode = -1;  // -1 when the program did not exit normally (a crash)
+    std::string out;
+    std::string err;
+};
+
+// Runs tavro with these arguments, stdout and stderr captured (neither a terminal).
+RunResult RunTavro(const std::vector<std::string>& args);
+
+// Runs tavro with stdout and stderr on a pseudo-terminal; `out` holds what it showed.
+RunResult RunTavroOnTerminal(const std::vector<std::string>& args);
+
+// The sample archive kept in the repository.
+std::string SampleArchive();
+
+}  // namespace tavro::test
