@@ -97,6 +97,14 @@ std::string TempPathFor(const std::string& output) {
            std::to_string(++counter);
 }
 
+// The size of a converted file: one stat instead of opening it.
+std::uint64_t ConvertedSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) ThrowIoError(path);
+    if (S_ISDIR(st.st_mode)) ThrowIoError(EISDIR, path);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 void RenameOver(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) ThrowIoError(to);
 }
@@ -269,9 +277,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             if (name.find('\n') != std::string::npos) {
                 throw DataError(source, "the packed name contains an LF, which ends names in the archive");
             }
-            File convFile = File::OpenRead(converted);
-            const std::uint64_t size = convFile.Size();
-            convFile.Close();
+            const std::uint64_t size = ConvertedSize(converted);
             if (size > kPictureAreaSize) {
                 throw DataError(converted, "the converted icon has " + std::to_string(size) +
                                                " bytes, more than " + std::to_string(kPictureAreaSize));
