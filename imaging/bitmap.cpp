@@ -2,9 +2,11 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
 #include <QImageWriter>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -97,7 +99,20 @@ std::uint32_t* Bitmap::Row(int y) { return reinterpret_cast<std::uint32_t*>(imag
 Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
     const char* format = FormatOf(bytes);
     if (format == nullptr || bytes.size() > kMaxPictureFileSize) return Bitmap();
-    QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), format);
+    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer;
+    buffer.setData(view);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    // The size from the header, before any pixel is decoded. A top-down BMP reports a
+    // negative height; a decoder that cannot tell (-1 x -1) is left to Qt's own limit.
+    const QSize size = reader.size();
+    if (std::abs(static_cast<std::int64_t>(size.width())) * std::abs(static_cast<std::int64_t>(size.height())) >
+        kMaxDecodedPixels) {
+        return Bitmap();
+    }
+    QImage image = reader.read();
     if (image.isNull()) return Bitmap();
     const bool decodedAlpha = image.hasAlphaChannel();
     image = image.convertToFormat(QImage::Format_ARGB32);

@@ -49,12 +49,16 @@ private:
 };
 
 // Loads a BMP, GIF, PNG or JPEG file, recognised by its content. A file that cannot
-// be read or decoded gives a null bitmap (width and height 0). A 32-bit BMP keeps
-// its alpha channel.
+// be read or decoded, or has more than kMaxDecodedPixels pixels, gives a null bitmap
+// (width and height 0). A 32-bit BMP keeps its alpha channel.
 Bitmap LoadBitmap(const std::string& path);
 
 // Picture files larger than this are not loaded.
 constexpr std::size_t kMaxPictureFileSize = 256u << 20;
+// Pictures with more pixels than this are not decoded: a header of a few bytes can
+// announce millions of pixels, and decoding them costs memory and seconds. The limit
+// is several times the 640 x 480 pixels that the handset formats hold.
+constexpr std::int64_t kMaxDecodedPixels = 1024 * 1024;
 
 // The same decoding for bytes already in memory.
 Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes);

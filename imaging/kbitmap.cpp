@@ -118,7 +118,10 @@ KHeader ReadIntoWorkAreas(const std::string& source, std::int64_t bytesPerPixel,
 // Loads the picture to be written as .k; a file that is not a picture is refused.
 Bitmap LoadSource(const std::string& source) {
     Bitmap bitmap = DecodeBitmap(ReadWholeFile(source, kMaxPictureFileSize));
-    if (bitmap.IsNull()) throw DataError(source, "not a BMP, GIF, PNG or JPEG picture that can be loaded");
+    if (bitmap.IsNull()) {
+        throw DataError(source, "cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than " +
+                                    std::to_string(kMaxDecodedPixels) + " pixels");
+    }
     return bitmap;
 }
 

@@ -159,6 +159,18 @@ TEST(Bitmap, PicturesAreRecognisedByContentNotName) {
     EXPECT_EQ(LoadBitmap(dir.Path()).Height(), 0);  // a folder
 }
 
+TEST(Bitmap, PicturesBeyondThePixelLimitAreNotDecoded) {
+    TempDir dir;
+    SaveBitmap(Bitmap(1024, 1024), dir / "limit.png", "image/png");
+    EXPECT_EQ(LoadBitmap(dir / "limit.png").Width(), 1024);
+    // A few bytes announcing 1025 x 1024 pixels, top-down, are refused before decoding.
+    Bytes f = Bmp32(-1024, 0, kRows);
+    f[18] = 0x01, f[19] = 0x04;  // width 1025
+    test::WriteBytes(dir / "bomb.bmp", f);
+    ASSERT_FALSE(QImage::fromData(f.data(), static_cast<int>(f.size()), "BMP").isNull());  // Qt alone decodes it
+    EXPECT_TRUE(LoadBitmap(dir / "bomb.bmp").IsNull());
+}
+
 TEST(Bitmap, ThirtyTwoBitBmpAlphaIsReadForEveryRowOrderAndHeader) {
     TempDir dir;
     for (std::uint32_t compression : {0u, 3u}) {
