@@ -13,6 +13,7 @@
 #include "archive/extract.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "archive/format.h"
@@ -59,11 +60,14 @@ TPictureKind KindAfterFailedDecode(const std::string& rawPath) {
 
 void ExtractArchive(const std::string& archivePath, const std::string& targetFolder, ProgressSink& progress,
                     IconList& icons, MessageSink& messages) {
+    const TTargetFormat target = AppSettings.TargetFormat;
+    if (target >= TargetExtensions.size()) {
+        throw std::invalid_argument("unknown target format " + std::to_string(static_cast<int>(target)));
+    }
     progress.Show();
     ProgressCloser closer(progress);
     progress.SetCaption("Extracting icons");
     WorkFolder = targetFolder;
-    const TTargetFormat target = AppSettings.TargetFormat;
 
     // The picture area holds in turn the header copy, each name and each picture.
     std::vector<std::uint8_t> picture(kPictureAreaSize);

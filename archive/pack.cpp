@@ -211,7 +211,8 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     const std::string destination = ResolveOutput(outputPath);
     if (IsDirectory(destination)) ThrowIoError(EISDIR, destination);
     struct stat st {};
-    const bool inPlace = ::stat(destination.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    const bool exists = ::stat(destination.c_str(), &st) == 0;
+    const bool inPlace = exists && !S_ISREG(st.st_mode);
     TempOutput temp;
     const std::string buildPath = inPlace ? destination : TempPathFor(destination);
     File out;
@@ -344,6 +345,8 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
 
     out.Close();
     if (!inPlace) {
+        // The new archive keeps the permissions of the one it replaces.
+        if (exists) ::chmod(buildPath.c_str(), st.st_mode & 07777);
         RenameOver(buildPath, destination);
         temp.Release();
     }

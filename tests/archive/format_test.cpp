@@ -1,14 +1,11 @@
-// The archive's small rules: name hash, offset digits, structure records, progress.
+// The archive's small rules: name hash, offset digits, progress.
 #include <gtest/gtest.h>
 
 #include "archive/format.h"
 #include "archive/sinks.h"
-#include "archive_fixture.h"
 
 namespace tavro {
 namespace {
-
-using test::Bytes;
 
 TEST(HashNameTest, FollowsTheShiftAndXorRule) {
     EXPECT_EQ(HashName("abc"), 0x123u);
@@ -37,32 +34,6 @@ TEST(OffsetFieldTest, ReadsEitherCaseAndWritesLowerCase) {
     EXPECT_EQ(HexDigitChar(9), '9');
     EXPECT_EQ(HexDigitChar(10), 'a');
     EXPECT_EQ(HexDigitChar(15), 'f');
-}
-
-TEST(StructureRecordTest, LaysOutFieldsInFileOrder) {
-    TConvRec rec;
-    rec.SlotIndex = 7;
-    rec.RawName = "ab.k";
-    rec.IconName = "ab.bmp";
-    rec.Kind = pkK18Masked;
-    rec.NameHash = 0x01020304;
-    rec.ResourceId = 0xA0B0C0D0;
-    EXPECT_EQ(StructureRecordSize(rec), 21u + 4 + 6);
-
-    Bytes buffer(64, 0xEE);
-    std::size_t pos = 3;
-    PutStructureRecord(rec, pos, buffer.data());
-    EXPECT_EQ(pos, 3u + 31);
-
-    Bytes expected(3, 0xEE);
-    test::AppendRecord(expected, {7, "ab.k", "ab.bmp", 1, 0x01020304, 0xA0B0C0D0});
-    expected.resize(64, 0xEE);
-    EXPECT_EQ(buffer, expected);
-
-    TConvRec empty;
-    empty.RawName = kEmptySlotName;
-    empty.IconName = kEmptySlotName;
-    EXPECT_EQ(StructureRecordSize(empty), 25u);
 }
 
 TEST(ProgressPercentTest, RoundsHalvesToEven) {

@@ -275,15 +275,19 @@ TEST_F(PackTest, FailureLeavesExistingOutputUntouched) {
     EXPECT_FALSE(test::Exists(dir / "f/conv"));
 }
 
-TEST_F(PackTest, OutputThroughALinkReplacesItsTarget) {
+TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     const Bytes header = test::HeaderText(24);
     Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
     Icon("a.png", Png("a"));
     std::filesystem::create_directory(dir / "real");
     test::WriteText(dir / "real/target.ezx", "old");
+    ::chmod((dir / "real/target.ezx").c_str(), 0600);
     std::filesystem::create_symlink(dir / "real/target.ezx", dir / "out.ezx");
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "out.ezx"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "real/target.ezx").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(test::ReadBytes(dir / "real/target.ezx"), test::BuildArchive(header, {{"a.g", Png("a"), 1}}));
     EXPECT_EQ(test::FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
 }
