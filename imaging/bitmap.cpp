@@ -112,6 +112,14 @@ Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
         kMaxDecodedPixels) {
         return Bitmap();
     }
+    // A GIF decodes to the size of its logical screen (bytes 6 to 9), which the
+    // reader's size does not report: a frame of 1 x 1 can stand on a screen of
+    // 65535 x 65535.
+    if (std::strcmp(format, "GIF") == 0 && bytes.size() >= 10) {
+        const std::int64_t screenWidth = bytes[6] | (bytes[7] << 8);
+        const std::int64_t screenHeight = bytes[8] | (bytes[9] << 8);
+        if (screenWidth * screenHeight > kMaxDecodedPixels) return Bitmap();
+    }
     QImage image = reader.read();
     if (image.isNull()) return Bitmap();
     const bool decodedAlpha = image.hasAlphaChannel();
