@@ -32,15 +32,7 @@ std::string SlotText(std::uint32_t slot) { return "slot " + std::to_string(slot)
 // An entry name becomes a file name inside raws/ and icons/: it must name a file in
 // that folder and nothing else.
 void CheckEntryName(const std::string& archivePath, std::uint32_t slot, const std::string& name) {
-    const char* problem = nullptr;
-    if (name.find('/') != std::string::npos) {
-        problem = "contains \"/\"";
-    } else if (name.find('\0') != std::string::npos) {
-        problem = "contains a NUL byte";
-    } else if (name == "." || name == "..") {
-        problem = "is \".\" or \"..\"";
-    }
-    if (problem != nullptr) {
+    if (const char* problem = UnsafeEntryNameReason(name)) {
         throw DataError(archivePath, "the name of " + SlotText(slot) + " " + problem +
                                          ", so it cannot be used as a file name");
     }

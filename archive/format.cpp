@@ -75,6 +75,13 @@ std::string FormatOffsetField(std::uint32_t p) {
     return digits;
 }
 
+const char* UnsafeEntryNameReason(const std::string& name) {
+    if (name.find('/') != std::string::npos) return "contains \"/\"";
+    if (name.find('\0') != std::string::npos) return "contains a NUL byte";
+    if (name == "." || name == "..") return "is \".\" or \"..\"";
+    return nullptr;
+}
+
 std::size_t StructureRecordSize(const TConvRec& rec) {
     return kStructureRecordFixedSize + rec.RawName.size() + rec.IconName.size();
 }

@@ -76,6 +76,11 @@ std::uint32_t ParseOffsetField(const std::uint8_t* digits);
 // P as 8 lower-case hexadecimal digits.
 std::string FormatOffsetField(std::uint32_t p);
 
+// Why an entry name cannot name a file inside raws/ or icons/ (it contains "/" or a
+// NUL byte, or is "." or ".."), or nullptr when it can. Such a name would otherwise
+// reach outside those folders.
+const char* UnsafeEntryNameReason(const std::string& name);
+
 // The size of one structure record in the file: 21 + L1 + L2.
 std::size_t StructureRecordSize(const TConvRec& rec);
 // Appends a record at buffer[position] (the caller has checked the room).

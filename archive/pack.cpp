@@ -11,6 +11,10 @@
 // Name offsets sum (name length + 1) and data offsets sum (S + 8) over the icons
 // packed before, both in packing order (ascending RawName).
 //
+// Icons are converted back into their handset form in conv/. Entries that no writer
+// can produce again (.raw pictures, entries that are no picture) are taken from their
+// copies in raws/ instead, so that unpacking and packing an archive keeps them.
+//
 // The archive is built in a temporary file beside the output and renamed over it only
 // when complete, so that a packing that fails leaves an existing archive as it was.
 #include "archive/pack.h"
@@ -109,9 +113,13 @@ void RenameOver(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) ThrowIoError(to);
 }
 
+// A record whose kind has no writer: a .raw picture or an entry that is no picture.
+bool HasNoWriter(const TConvRec& rec) { return rec.Kind == pkRaw || rec.Kind == pkOther; }
+
 // The structure file: N and the ID table area of N empty slots; every record of a
-// present slot goes into ConvTree.
-std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std::uint8_t>& idTable) {
+// present slot goes into ConvTree, and those without a writer also into carried.
+std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std::uint8_t>& idTable,
+                            std::vector<TConvRec>& carried) {
     const std::uint64_t size = file.Size();
     if (size > kStructureAreaSize) {
         throw DataError(path, "the structure file has " + std::to_string(size) + " bytes, more than " +
@@ -143,7 +151,9 @@ std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std
             throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(n) +
                                       " runs past the end of the file");
         }
-        if (rec.RawName != kEmptySlotName) TreeInsert(ConvTree, rec);
+        if (rec.RawName == kEmptySlotName) continue;
+        TreeInsert(ConvTree, rec);
+        if (HasNoWriter(rec)) carried.push_back(std::move(rec));
     }
     return n;
 }
@@ -182,7 +192,8 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
 
     TreeScope tree(ConvTree);
     std::vector<std::uint8_t> idTable;
-    const std::uint32_t slotCount = ReadStructure(structurePath, structureFile, idTable);
+    std::vector<TConvRec> carried;
+    const std::uint32_t slotCount = ReadStructure(structurePath, structureFile, idTable, carried);
 
     progress.Show();
     ProgressCloser closer(progress);
@@ -196,14 +207,28 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     std::vector<TConvRec> found;
     found.reserve(files.size());
     for (const std::string& name : files) found.push_back(TreeFind(ConvTree, name));
-    const std::size_t n = found.size();
 
     progress.SetCaption("Retrieving skin structure");
-    if (n == 0) {
+    if (found.empty()) {
         closer.Disarm();
         progress.Close();
         return PackResult::NoIcons;
     }
+
+    // No writer turns an icon back into a .raw picture or into an entry that is no
+    // picture, so those entries come back from their copies in raws/, byte for byte,
+    // after the icons in the packing list. An entry whose copy is gone stays out, as an
+    // icon does whose file is gone.
+    const std::string rawsFolder = packFolder + "raws/";
+    const std::size_t firstCarried = found.size();
+    for (TConvRec& rec : carried) {
+        if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
+            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
+                                               problem + ", so it names no file in raws/");
+        }
+        if (FileExists(rawsFolder + rec.RawName)) found.push_back(std::move(rec));
+    }
+    const std::size_t n = found.size();
     const std::vector<std::uint32_t> order = SortByRawName(found);
 
     // A device such as /dev/full is written in place; everything else is replaced by
@@ -245,30 +270,36 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     const std::uint32_t headerSize = static_cast<std::uint32_t>(front.size());
 
     // Conversion pass: each icon with a picture kind into conv/, its name into the
-    // name area and its slot into the ID table.
+    // name area and its slot into the ID table; entries from raws/ as they are.
     std::vector<std::string> packNames(n);
+    std::vector<std::string> sources(n);  // the file each data record is copied from
     std::uint64_t nameOffset = 0;
     std::uint64_t dataOffset = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const TConvRec& rec = found[order[i]];
-        if (rec.Kind != pkOther) {
+        const bool fromRaws = order[i] >= firstCarried;
+        // An icon whose entry has no writer is passed over: its entry comes from raws/.
+        if (fromRaws || !HasNoWriter(rec)) {
             if (rec.SlotIndex >= slotCount) {
                 throw DataError(structurePath, "the record of " + rec.IconName + " names slot " +
                                                    std::to_string(rec.SlotIndex) + ", but there are only " +
                                                    std::to_string(slotCount) + " slots");
             }
-            const std::string source = iconsFolder + rec.IconName;
-            const std::string unconverted = convPrefix + rec.IconName;
-            std::string converted = unconverted;
-            try {
-                EncodePicture(source, rec.Kind, converted);
-            } catch (...) {
-                // The encoder names its output before writing it: what it may have left
-                // there is this run's.
-                if (converted != unconverted) conv.Written(converted);
-                throw;
+            const std::string source = fromRaws ? rawsFolder + rec.RawName : iconsFolder + rec.IconName;
+            std::string converted = source;
+            if (!fromRaws) {
+                const std::string unconverted = convPrefix + rec.IconName;
+                converted = unconverted;
+                try {
+                    EncodePicture(source, rec.Kind, converted);
+                } catch (...) {
+                    // The encoder names its output before writing it: what it may have
+                    // left there is this run's.
+                    if (converted != unconverted) conv.Written(converted);
+                    throw;
+                }
+                conv.Written(converted);
             }
-            conv.Written(converted);
             std::string name = FileNamePart(converted);
             if (name.size() > kMaxNameLength) {
                 throw DataError(source, "the packed name " + name + " has " + std::to_string(name.size()) +
@@ -295,6 +326,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             nameOffset += name.size() + 1;
             dataOffset += size + kDataRecordHeaderSize;
             packNames[i] = std::move(name);
+            sources[i] = std::move(converted);
         }
         progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
     }
@@ -320,7 +352,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
     for (std::size_t i = 0; i < n; ++i) {
         if (packNames[i].empty()) continue;
-        const std::string path = convPrefix + packNames[i];
+        const std::string& path = sources[i];
         File in;
         try {
             in = File::OpenRead(path);
@@ -339,7 +371,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
         in.Close();
         out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
         progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
-        RemoveFile(path);
+        if (order[i] < firstCarried) RemoveFile(path);  // a converted file; raws/ stays as it is
     }
     conv.AllCopied();
 

@@ -17,8 +17,9 @@ enum class PackResult {
 };
 
 // Packs packFolder (ending with "/"): iconres.dat, iconres.hdr and icons/ into a new
-// archive at outputPath. Raises IoError and DataError; on failure an existing
-// archive at outputPath is left untouched.
+// archive at outputPath. Entries that no writer can make again (.raw pictures and
+// entries that are no picture) are taken from raws/ as they are. Raises IoError and
+// DataError; on failure an existing archive at outputPath is left untouched.
 PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
                        MessageSink& messages);
 

@@ -131,6 +131,35 @@ TEST_F(PackTest, IconsWithoutAUsableRecordAddNothing) {
     EXPECT_EQ(rec.Only("pos:").size(), 5u + 1 + 1);
 }
 
+// A .raw picture and an entry that is no picture have no writer: they come back from
+// raws/ unchanged, in their place in the name order, and raws/ keeps them.
+TEST_F(PackTest, EntriesWithoutWriterComeFromRaws) {
+    const Bytes header = test::HeaderText(24);
+    Folder(header, test::StructureFile(5, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 10},
+                                           {1, "b.g", "b.png", pkG, 0, 11},
+                                           {2, "theme.cfg", "theme.bmp", pkOther, 0, 12},
+                                           {3, "gone.txt", "gone.bmp", pkOther, 0, 13},
+                                           test::EmptyRecord(4)}));
+    std::filesystem::create_directory(dir / "f/raws");
+    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x40};
+    test::WriteBytes(dir / "f/raws/sky(2x1).raw", raw);
+    test::WriteText(dir / "f/raws/theme.cfg", "colour=blue\n");
+    Icon("sky(2x1).bmp", test::ToBytes("an edited picture that no writer takes"));
+    Icon("b.png", Png("b"));
+    EXPECT_EQ(Pack(), PackResult::Packed);
+    EXPECT_EQ(Output(), test::BuildArchive(header, {{"sky(2x1).raw", raw, 10},
+                                                    {"b.g", Png("b"), 11},
+                                                    {"theme.cfg", test::ToBytes("colour=blue\n"), 12},
+                                                    {},
+                                                    {}}));
+    EXPECT_EQ(test::FolderNames(dir / "f/raws"), (std::vector<std::string>{"sky(2x1).raw", "theme.cfg"}));
+    EXPECT_FALSE(test::Exists(dir / "f/conv"));
+
+    // A record whose name would lead out of raws/ is refused.
+    Folder(header, test::StructureFile(1, {{0, "../iconres.hdr", "x.bmp", pkOther, 0, 1}}));
+    EXPECT_NE(PackFails<DataError>().find("slot 0 contains \"/\""), std::string::npos);
+}
+
 TEST_F(PackTest, DuplicateIconNamesGiveTheIconToTheFirstRecord) {
     const Bytes header = test::HeaderText(24);
     Folder(header, test::StructureFile(2, {{0, "x.g", "x.png", pkG, 0, 1}, {1, "y.g", "x.png", pkG, 0, 2}}));
@@ -265,10 +294,10 @@ TEST_F(PackTest, FailureLeavesExistingOutputUntouched) {
     PackFails<IoError>();
     EXPECT_FALSE(test::Exists(dir / "out.ezx"));
 
-    // A raw picture has no writer: its converted file never appears.
+    // A kind beyond the handset kinds has no writer: its converted file never appears.
     test::WriteText(dir / "out.ezx", "old archive");
-    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "p_4x4.raw", "p_4x4.bmp", pkRaw, 0, 1}}));
-    Icon("p_4x4.bmp", test::ToBytes("BM"));
+    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "p.k", "p.bmp", 7, 0, 1}}));
+    Icon("p.bmp", test::ToBytes("BM"));
     EXPECT_EQ(PackFails<IoError>(), "File not found");
     EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
     EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));

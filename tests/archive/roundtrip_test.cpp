@@ -1,5 +1,5 @@
 // Unpacking to BMP and packing again gives back the archive byte for byte, for every
-// kind of handset picture packing can write.
+// kind of entry.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -79,6 +79,9 @@ TEST(RoundTripTest, UnpackToBmpAndPackGivesTheSameArchive) {
         {"c_anim.g", test::ToBytes("GIF89a\x01\x00\x01\x00 any bytes"), 303},
         {"f_one.k", K18(1, 1, true, rng), 606},
         {"g_png.g", test::ToBytes("\x89PNG\r\n\x1a\n and more"), 707},
+        // No writer makes these again: packing takes them from raws/.
+        {"h_sky(2x2).raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x50}, 808},
+        {"i_theme.cfg", test::ToBytes("colour=blue\n"), 909},
     };
     const Bytes archive = test::BuildArchive(test::HeaderText(1575), slots);
 
@@ -92,7 +95,7 @@ TEST(RoundTripTest, UnpackToBmpAndPackGivesTheSameArchive) {
     EXPECT_EQ(test::ReadBytes(dir / "x/iconres.hdr"), Bytes(archive.begin(), archive.begin() + 1575));
     EXPECT_EQ(test::FolderNames(dir / "x/icons"),
               (std::vector<std::string>{"a_masked.bmp", "b_wide.bmp", "c_anim.gif", "d_plain.bmp", "e_unknown.unk",
-                                        "f_one.bmp", "g_png.png"}));
+                                        "f_one.bmp", "g_png.png", "h_sky(2x2).bmp"}));
 
     ASSERT_EQ(PackArchive(dir / "x/", dir / "again.ezx", rec, rec), PackResult::Packed);
     const Bytes again = test::ReadBytes(dir / "again.ezx");
