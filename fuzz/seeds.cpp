@@ -112,6 +112,10 @@ void PackSeeds(Corpus& c) {
     c.Add("raw-kind", Structure(1, {{0, "b(4x03).raw", "b.bmp", 0, 1}}));
     c.Add("same-icon", Structure(2, {{0, "x.k", "b.bmp", 1, 1}, {1, "y.k", "b.bmp", 2, 2}}));
     c.Add("kind-9", Structure(1, {{0, "b.k", "b.bmp", 9, 1}}));
+    c.Add("carried-raws", Structure(4, {{3, "r(2x02).raw", "r(2x02).png", 0, 1},
+                                        {1, "notes.txt", "notes.png", 5, 2},
+                                        {0, "a.g", "a.png", 4, 3},
+                                        {2, "gone.raw", "gone.png", 0, 4}}));
 }
 
 void PathSeeds(Corpus& c) {
