@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -114,11 +115,12 @@ Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
     }
     // A GIF decodes to the size of its logical screen (bytes 6 to 9), which the
     // reader's size does not report: a frame of 1 x 1 can stand on a screen of
-    // 65535 x 65535.
+    // 65535 x 65535. A screen side of 0 takes the frame's, so the larger of the two
+    // counts on each side.
     if (std::strcmp(format, "GIF") == 0 && bytes.size() >= 10) {
-        const std::int64_t screenWidth = bytes[6] | (bytes[7] << 8);
-        const std::int64_t screenHeight = bytes[8] | (bytes[9] << 8);
-        if (screenWidth * screenHeight > kMaxDecodedPixels) return Bitmap();
+        const std::int64_t width = std::max<std::int64_t>(bytes[6] | (bytes[7] << 8), std::abs(size.width()));
+        const std::int64_t height = std::max<std::int64_t>(bytes[8] | (bytes[9] << 8), std::abs(size.height()));
+        if (width * height > kMaxDecodedPixels) return Bitmap();
     }
     QImage image = reader.read();
     if (image.isNull()) return Bitmap();
