@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
         void (*fill)(Corpus&);
     };
     for (const Set& s : {Set{"picture", PictureSeeds}, Set{"kwrite", KWriteSeeds}, Set{"extract", ExtractSeeds},
-                         Set{"pack", PackSeeds}, Set{"paths", PathSeeds}}) {
+                         Set{"pack", PackSeeds}, Set{"paths", PathSeeds},
+                         Set{"info", ExtractSeeds}}) {
         fs::remove_all(root / s.name);
         Corpus c(root / s.name);
         s.fill(c);
