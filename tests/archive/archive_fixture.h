@@ -154,12 +154,6 @@ inline std::vector<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-// Little-endian word at offset.
-inline std::uint32_t WordAt(const Bytes& b, std::size_t offset) {
-    return static_cast<std::uint32_t>(b[offset]) | (static_cast<std::uint32_t>(b[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[offset + 2]) << 16) | (static_cast<std::uint32_t>(b[offset + 3]) << 24);
-}
-
 inline std::string TextAt(const Bytes& b, std::size_t offset, std::size_t len) {
     return std::string(b.begin() + static_cast<std::ptrdiff_t>(offset),
                        b.begin() + static_cast<std::ptrdiff_t>(offset + len));

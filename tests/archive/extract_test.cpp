@@ -66,11 +66,8 @@ TEST_F(ExtractTest, WorkedExampleTwoSlots) {
     EXPECT_EQ(test::ReadBytes(dir / "out/icons/a.unk"), test::ToBytes("xyz"));
     EXPECT_EQ(test::FolderNames(dir / "out/icons"), std::vector<std::string>{"a.unk"});
 
-    Bytes dat;
-    test::AppendU32(dat, 2);
-    test::AppendRecord(dat, {0, "a.g", "a.unk", pkG, HashName("a.unk"), 0x1234});
-    test::AppendRecord(dat, {1, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF});
-    EXPECT_EQ(Dat(), dat);
+    EXPECT_EQ(Dat(), test::StructureFile(2, {{0, "a.g", "a.unk", pkG, HashName("a.unk"), 0x1234},
+                                             {1, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF}}));
 
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "append:a.g", "pos:0",
                                                  "pos:100", "select", "close"}));
@@ -111,18 +108,12 @@ TEST_F(ExtractTest, NoSlots) {
 
 TEST_F(ExtractTest, OnlyEmptySlotsGive25ByteRecords) {
     Extract(test::BuildArchive(test::HeaderText(40), {{}, {}, {}}));
+    std::vector<test::Record> empties;
+    for (std::uint32_t i = 0; i < 3; ++i)
+        empties.push_back({i, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF});
     const Bytes dat = Dat();
-    ASSERT_EQ(dat.size(), 4u + 3 * 25);
-    EXPECT_EQ(test::WordAt(dat, 0), 3u);
-    for (std::uint32_t i = 0; i < 3; ++i) {
-        const std::size_t r = 4 + 25 * i;
-        EXPECT_EQ(test::WordAt(dat, r), i);
-        EXPECT_EQ(test::WordAt(dat, r + 4), 2u);
-        EXPECT_EQ(test::TextAt(dat, r + 8, 2), "[]");
-        EXPECT_EQ(test::WordAt(dat, r + 10), 2u);
-        EXPECT_EQ(test::TextAt(dat, r + 14, 2), "[]");
-        EXPECT_EQ(dat[r + 16], pkOther);
-    }
+    ASSERT_EQ(dat.size(), 4u + 3 * 25);  // slot, two lengths, "[]" twice, kind, hash, ResourceId
+    EXPECT_EQ(dat, test::StructureFile(3, empties));
     EXPECT_TRUE(rec.lines.empty());
     EXPECT_TRUE(test::FolderNames(dir / "out/raws").empty());
     EXPECT_EQ(rec.Only("pos:"), (std::vector<std::string>{"pos:0", "pos:50", "pos:100"}));
@@ -139,11 +130,9 @@ TEST_F(ExtractTest, NonPictureAndGifEntries) {
     EXPECT_EQ(test::ReadBytes(dir / "out/icons/pic.gif"), gif);
     EXPECT_EQ(test::FolderNames(dir / "out/icons"), std::vector<std::string>{"pic.gif"});
 
-    Bytes dat;
-    test::AppendU32(dat, 2);
-    test::AppendRecord(dat, {0, "readme.txt", "readme.png", pkOther, HashName("readme.png"), 1});
-    test::AppendRecord(dat, {1, "pic.G", "pic.gif", pkG, HashName("pic.gif"), 2});
-    EXPECT_EQ(Dat(), dat);
+    EXPECT_EQ(Dat(),
+              test::StructureFile(2, {{0, "readme.txt", "readme.png", pkOther, HashName("readme.png"), 1},
+                                      {1, "pic.G", "pic.gif", pkG, HashName("pic.gif"), 2}}));
     EXPECT_EQ(rec.lines, (std::vector<std::string>{"readme.txt", "pic.G"}));
 }
 
@@ -166,12 +155,9 @@ TEST_F(ExtractTest, HeaderCopyIsAlwaysTheFirst1575Bytes) {
 }
 
 TEST_F(ExtractTest, MissingArchiveWritesNothing) {
-    try {
-        ExtractArchive(dir / "none.ezx", Out(), rec, rec, rec);
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
-    }
+    const auto e = test::Caught<IoError>([&] { ExtractArchive(dir / "none.ezx", Out(), rec, rec, rec); });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "File not found");
     EXPECT_TRUE(test::FolderNames(dir / "out").empty());
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "close"}));
 }
@@ -179,13 +165,12 @@ TEST_F(ExtractTest, MissingArchiveWritesNothing) {
 TEST_F(ExtractTest, RawCopyThatCannotBeCreatedShowsErrorBox) {
     Out();
     test::WriteText(dir / "out/raws", "a file where the folder should be");
-    try {
+    const auto e = test::Caught<IoError>([&] {
         Extract(test::BuildArchive(test::HeaderText(24), {{"a.txt", test::ToBytes("abc"), 1}}));
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "File not open");
-        EXPECT_EQ(e.Path(), dir / "out/raws/a.txt");
-    }
+    });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "File not open");
+    EXPECT_EQ(e->Path(), dir / "out/raws/a.txt");
     EXPECT_EQ(rec.Only("error:"), std::vector<std::string>{"error:" + dir / "out/raws/a.txt"});
     EXPECT_EQ(rec.log.back(), "close");
     // The structure file was created before the slots and stays empty.
@@ -207,11 +192,8 @@ TEST_F(ExtractTest, DataAndNamesPastTheEndAreShortReads) {
     EXPECT_EQ(test::ReadBytes(dir / "out/raws/a.txt"), test::ToBytes("0123"));
     EXPECT_EQ(test::FolderNames(dir / "out/raws"), std::vector<std::string>{"a.txt"});
     EXPECT_EQ(rec.lines, std::vector<std::string>{"a.txt"});
-    Bytes dat;
-    test::AppendU32(dat, 2);
-    test::AppendRecord(dat, {0, "a.txt", "a.bmp", pkOther, HashName("a.bmp"), 1});
-    test::AppendRecord(dat, {1, "[]", "[]", pkOther, HashName("[]"), 2});
-    EXPECT_EQ(Dat(), dat);
+    EXPECT_EQ(Dat(), test::StructureFile(2, {{0, "a.txt", "a.bmp", pkOther, HashName("a.bmp"), 1},
+                                             {1, "[]", "[]", pkOther, HashName("[]"), 2}}));
 }
 
 // Names that would leave raws/ or icons/, or overwrite the companion files.
@@ -221,14 +203,13 @@ TEST_F(ExtractTest, UnsafeNamesStopWithDataErrorAndWriteNothingOutside) {
         SCOPED_TRACE(bad);
         rec = Recorder();
         std::filesystem::remove_all(dir / "out");
-        try {
-            Extract(test::BuildArchive(test::HeaderText(24), {{"ok.txt", test::ToBytes("1"), 1},
-                                                              {bad, test::ToBytes("2"), 2}}));
-            FAIL() << "no error";
-        } catch (const DataError& e) {
-            EXPECT_NE(std::string(e.what()).find("slot 1"), std::string::npos) << e.what();
-            EXPECT_EQ(e.Path(), dir / "iconres.ezx");
-        }
+        const auto e = test::Caught<DataError>([&] {
+            Extract(test::BuildArchive(test::HeaderText(24),
+                                       {{"ok.txt", test::ToBytes("1"), 1}, {bad, test::ToBytes("2"), 2}}));
+        });
+        ASSERT_TRUE(e);
+        EXPECT_NE(std::string(e->what()).find("slot 1"), std::string::npos) << e->what();
+        EXPECT_EQ(e->Path(), dir / "iconres.ezx");
         EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"iconres.ezx", "out"}));
         EXPECT_EQ(test::FolderNames(dir / "out"),
                   (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
@@ -240,12 +221,9 @@ TEST_F(ExtractTest, UnsafeNamesStopWithDataErrorAndWriteNothingOutside) {
 TEST_F(ExtractTest, ArchivesBeyondTheLimitsAreRefused) {
     auto expectRefused = [&](const Bytes& archive, const std::string& words) {
         rec = Recorder();
-        try {
-            Extract(archive);
-            ADD_FAILURE() << "no error for " << words;
-        } catch (const DataError& e) {
-            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-        }
+        const auto e = test::Caught<DataError>([&] { Extract(archive); });
+        ASSERT_TRUE(e) << "no error for " << words;
+        EXPECT_NE(std::string(e->what()).find(words), std::string::npos) << e->what();
         EXPECT_EQ(rec.log.back(), "close");
     };
 

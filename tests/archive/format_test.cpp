@@ -24,16 +24,10 @@ TEST(OffsetFieldTest, ReadsEitherCaseAndWritesLowerCase) {
     const std::uint8_t high[] = "FfFfFfFf";
     EXPECT_EQ(ParseOffsetField(high), 0xFFFFFFFFu);
 
-    EXPECT_EQ(FormatOffsetField(0x6A8), "000006a8");
-    EXPECT_EQ(FormatOffsetField(1588), "00000634");
     EXPECT_EQ(FormatOffsetField(0xABCDEF01), "abcdef01");
-    EXPECT_EQ(FormatOffsetField(0), "00000000");
-
+    EXPECT_EQ(FormatOffsetField(0x6A8), "000006a8");
     // Not a digit: code minus 55 after upper-casing, unchecked.
     EXPECT_EQ(HexDigitValue('g'), 16u);
-    EXPECT_EQ(HexDigitChar(9), '9');
-    EXPECT_EQ(HexDigitChar(10), 'a');
-    EXPECT_EQ(HexDigitChar(15), 'f');
 }
 
 TEST(ProgressPercentTest, RoundsHalvesToEven) {

@@ -26,26 +26,28 @@ protected:
         test::WriteBytes(dir / "f/iconres.dat", structure);
     }
     void Icon(const std::string& name, const Bytes& bytes) { test::WriteBytes(dir / "f/icons/" + name, bytes); }
+    // A folder of one icon, a.png, whose record makes it a.g; it packs to OneIconArchive().
+    void OneIcon(const Bytes& header = test::HeaderText(24)) {
+        Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
+        Icon("a.png", Png("a"));
+    }
+    static Bytes OneIconArchive() { return test::BuildArchive(test::HeaderText(24), {{"a.g", Png("a"), 1}}); }
     PackResult Pack() { return PackArchive(dir / "f/", dir / "out.ezx", rec, rec); }
     Bytes Output() { return test::ReadBytes(dir / "out.ezx"); }
 
     // Packs and expects the error type; returns its text.
     template <typename Error>
     std::string PackFails() {
-        try {
-            Pack();
-        } catch (const Error& e) {
-            return e.what();
-        }
-        ADD_FAILURE() << "no error";
-        return {};
+        const auto e = test::Caught<Error>([&] { Pack(); });
+        EXPECT_TRUE(e) << "no error";
+        return e ? e->what() : "";
     }
+
+    static Bytes Png(const std::string& tag) { return test::ToBytes("\x89PNG\r\n\x1a\n" + tag); }
 
     test::TempDir dir;
     Recorder rec;
 };
-
-Bytes Png(const std::string& tag) { return test::ToBytes("\x89PNG\r\n\x1a\n" + tag); }
 
 TEST_F(PackTest, WorkedExampleHeaderOf1575AndTenBytesOfNames) {
     const Bytes header = test::HeaderText(1575);
@@ -103,30 +105,21 @@ TEST_F(PackTest, NoSlotsSkipsEveryIcon) {
 
 TEST_F(PackTest, IconsWithoutAUsableRecordAddNothing) {
     const Bytes header = test::HeaderText(24);
-    const Bytes structure = test::StructureFile(4, {{0, "k.g", "k.png", pkG, 0, 1},
-                                                    {1, "b.g", "b.png", pkG, 0, 2},     // icon is B.png
-                                                    {2, "c.txt", "c.bmp", pkOther, 0, 3},
-                                                    test::EmptyRecord(3)});
-    Folder(header, structure);
     Icon("k.png", Png("k"));
-    Pack();
-    const Bytes plain = Output();
-    EXPECT_EQ(plain, test::BuildArchive(header, {{"k.g", Png("k"), 1}, {}, {}, {}}));
-
     Icon("B.png", Png("B"));        // differs from its record only in case
     Icon("c.bmp", Png("c"));        // a record of kind 5
     Icon("extra.png", Png("e"));    // no record
     Icon("[]", Png("[]"));          // the names of an empty slot's record
     Icon(".hidden.png", Png("h"));  // hidden
-    Folder(header, test::StructureFile(5, {{0, "k.g", "k.png", pkG, 0, 1},
+    Folder(header, test::StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1},
                                            {1, "b.g", "b.png", pkG, 0, 2},
                                            {2, "c.txt", "c.bmp", pkOther, 0, 3},
                                            test::EmptyRecord(3),
-                                           {4, "h.g", ".hidden.png", pkG, 0, 5}}));
+                                           {4, "h.g", ".hidden.png", pkG, 0, 5},
+                                           {5, "y.g", "k.png", pkG, 0, 6}}));  // the icon goes to the first
     std::filesystem::create_directory(dir / "f/icons/sub.png");
-    rec = Recorder();
     Pack();
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{"k.g", Png("k"), 1}, {}, {}, {}, {}}));
+    EXPECT_EQ(Output(), test::BuildArchive(header, {{"k.g", Png("k"), 1}, {}, {}, {}, {}, {}}));
     // Every listed file counts for the progress bar, skipped ones included.
     EXPECT_EQ(rec.Only("pos:").size(), 5u + 1 + 1);
 }
@@ -158,14 +151,6 @@ TEST_F(PackTest, EntriesWithoutWriterComeFromRaws) {
     // A record whose name would lead out of raws/ is refused.
     Folder(header, test::StructureFile(1, {{0, "../iconres.hdr", "x.bmp", pkOther, 0, 1}}));
     EXPECT_NE(PackFails<DataError>().find("slot 0 contains \"/\""), std::string::npos);
-}
-
-TEST_F(PackTest, DuplicateIconNamesGiveTheIconToTheFirstRecord) {
-    const Bytes header = test::HeaderText(24);
-    Folder(header, test::StructureFile(2, {{0, "x.g", "x.png", pkG, 0, 1}, {1, "y.g", "x.png", pkG, 0, 2}}));
-    Icon("x.png", Png("x"));
-    Pack();
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{"x.g", Png("x"), 1}, {}}));
 }
 
 TEST_F(PackTest, OrderIsByRawNameWithTiesInListingOrder) {
@@ -262,9 +247,7 @@ TEST_F(PackTest, ConvertedFileNameClashShowsNotFound) {
 }
 
 TEST_F(PackTest, LeftoverConversionFolderIsReused) {
-    const Bytes header = test::HeaderText(24);
-    Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    Icon("a.png", Png("a"));
+    OneIcon();
     std::filesystem::create_directory(dir / "f/conv");
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_FALSE(test::Exists(dir / "f/conv"));  // it ended up empty
@@ -273,7 +256,7 @@ TEST_F(PackTest, LeftoverConversionFolderIsReused) {
     test::WriteText(dir / "f/conv/old.k", "left from an earlier run");
     test::WriteText(dir / "f/conv/a.g", "stale");
     EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{"a.g", Png("a"), 1}}));
+    EXPECT_EQ(Output(), OneIconArchive());
     EXPECT_EQ(test::FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
 }
 
@@ -281,8 +264,7 @@ TEST_F(PackTest, LeftoverConversionFolderIsReused) {
 // temporary file beside it.
 TEST_F(PackTest, FailureLeavesExistingOutputUntouched) {
     test::WriteText(dir / "out.ezx", "old archive");
-    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    Icon("a.png", Png("a"));
+    OneIcon();
     std::filesystem::remove(dir / "f/iconres.hdr");
     EXPECT_EQ(PackFails<IoError>(), "File not found");
     EXPECT_EQ(rec.log.back(), "close");
@@ -305,9 +287,7 @@ TEST_F(PackTest, FailureLeavesExistingOutputUntouched) {
 }
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
-    const Bytes header = test::HeaderText(24);
-    Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    Icon("a.png", Png("a"));
+    OneIcon();
     std::filesystem::create_directory(dir / "real");
     test::WriteText(dir / "real/target.ezx", "old");
     ::chmod((dir / "real/target.ezx").c_str(), 0600);
@@ -317,49 +297,33 @@ TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     struct stat st {};
     ASSERT_EQ(::stat((dir / "real/target.ezx").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(test::ReadBytes(dir / "real/target.ezx"), test::BuildArchive(header, {{"a.g", Png("a"), 1}}));
+    EXPECT_EQ(test::ReadBytes(dir / "real/target.ezx"), OneIconArchive());
     EXPECT_EQ(test::FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
 }
 
-TEST_F(PackTest, ShortHeaderIsRefused) {
-    test::WriteText(dir / "out.ezx", "old archive");
-    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    Icon("a.png", Png("a"));
-    Bytes shortHeader = test::HeaderText(24);
-    shortHeader.pop_back();  // the last digit of P has no room
-    test::WriteBytes(dir / "f/iconres.hdr", shortHeader);
-    EXPECT_NE(PackFails<DataError>().find("too few"), std::string::npos);
-    EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
-}
-
-TEST_F(PackTest, NamesThatCannotBeReadBackAreRefused) {
-    const Bytes header = test::HeaderText(24);
-    const std::string stem97(97, 's');  // stem + ".g" = 99 bytes: the longest name
-    Folder(header, test::StructureFile(1, {{0, stem97 + ".g", stem97 + ".png", pkG, 0, 1}}));
-    Icon(stem97 + ".png", Png("a"));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{stem97 + ".g", Png("a"), 1}}));
-
-    const std::string stem98(98, 's');
-    Folder(header, test::StructureFile(1, {{0, stem98 + ".g", stem98 + ".png", pkG, 0, 1}}));
-    Icon(stem98 + ".png", Png("a"));
-    EXPECT_NE(PackFails<DataError>().find("at most 99"), std::string::npos);
-
-    Folder(header, test::StructureFile(1, {{0, "l.g", "l\nf.png", pkG, 0, 1}}));
-    Icon("l\nf.png", Png("a"));
-    EXPECT_NE(PackFails<DataError>().find("LF"), std::string::npos);
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));
-}
-
+// Each refusal leaves an existing archive as it was and no conversion folder.
 TEST_F(PackTest, InputsBeyondTheLimitsAreRefused) {
     const Bytes header = test::HeaderText(24);
-    Icon("a.png", Png("a"));
+    test::WriteText(dir / "out.ezx", "old archive");
     auto refused = [&](const std::string& words) {
         const std::string text = PackFails<DataError>();
         EXPECT_NE(text.find(words), std::string::npos) << text;
-        EXPECT_FALSE(test::Exists(dir / "out.ezx"));
+        EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
+        EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
         EXPECT_FALSE(test::Exists(dir / "f/conv"));
     };
+
+    OneIcon(Bytes(header.begin(), header.end() - 1));  // the last digit of P has no room
+    refused("too few");
+
+    // Names that could not be read back: one byte over 99, and an LF.
+    const std::string stem98(98, 's');
+    Folder(header, test::StructureFile(1, {{0, stem98 + ".g", stem98 + ".png", pkG, 0, 1}}));
+    Icon(stem98 + ".png", Png("a"));
+    refused("at most 99");
+    Folder(header, test::StructureFile(1, {{0, "l.g", "l\nf.png", pkG, 0, 1}}));
+    Icon("l\nf.png", Png("a"));
+    refused("LF");
 
     Folder(header, test::StructureFile(1, {{1, "a.g", "a.png", pkG, 0, 1}}));
     refused("names slot 1");
@@ -384,19 +348,24 @@ TEST_F(PackTest, InputsBeyondTheLimitsAreRefused) {
     Folder(header, oversized);
     refused("more than 1048580");
 
-    Bytes longHeader = test::HeaderText(65537);
-    Folder(longHeader, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
+    OneIcon(test::HeaderText(65537));
     refused("more than 65536");
-    Folder(test::HeaderText(65536), test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(test::TablePosition(Output()), 65536u + 4);
-    std::filesystem::remove(dir / "out.ezx");
 
-    Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
+    OneIcon();
     Bytes bigPicture = Png("a");
     bigPicture.resize((1 << 20) + 1);
     Icon("a.png", bigPicture);
     refused("more than 1048576");
+
+    // At the limits: the longest header, and the longest name (stem + ".g" = 99 bytes).
+    OneIcon(test::HeaderText(65536));
+    EXPECT_EQ(Pack(), PackResult::Packed);
+    EXPECT_EQ(test::TablePosition(Output()), 65536u + 4);
+    const std::string stem97(97, 's');
+    Folder(header, test::StructureFile(1, {{0, stem97 + ".g", stem97 + ".png", pkG, 0, 1}}));
+    Icon(stem97 + ".png", Png("a"));
+    EXPECT_EQ(Pack(), PackResult::Packed);
+    EXPECT_EQ(Output(), test::BuildArchive(header, {{stem97 + ".g", Png("a"), 1}}));
 }
 
 }  // namespace

@@ -20,11 +20,7 @@ using test::Slot;
 Bytes K18(std::int32_t width, std::int32_t height, bool masked, std::mt19937& rng) {
     const std::size_t stride = (3 * static_cast<std::size_t>(width) + 3) / 4 * 4;
     const std::size_t maskStride = ((static_cast<std::size_t>(width) + 7) / 8 + 3) / 4 * 4;
-    Bytes k;
-    for (std::uint32_t w : {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 18u,
-                            static_cast<std::uint32_t>(stride)}) {
-        test::AppendU32(k, w);
-    }
+    Bytes k = test::KFile(width, height, 18, static_cast<std::int32_t>(stride));
     for (std::int32_t y = 0; y < height; ++y) {
         Bytes row(stride, 0);
         for (std::int32_t x = 0; x < width; ++x) {
@@ -49,11 +45,7 @@ Bytes K18(std::int32_t width, std::int32_t height, bool masked, std::mt19937& rn
 
 // A 32-bit .k: B G R A per pixel, alpha 0, 255 and values between.
 Bytes K32(std::int32_t width, std::int32_t height, std::mt19937& rng) {
-    Bytes k;
-    for (std::uint32_t w : {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 32u,
-                            static_cast<std::uint32_t>(4 * width)}) {
-        test::AppendU32(k, w);
-    }
+    Bytes k = test::KFile(width, height, 32, 4 * width);
     for (std::int32_t i = 0; i < width * height; ++i) {
         const std::uint32_t v = rng();
         const std::uint8_t alphas[] = {0, 255, static_cast<std::uint8_t>(v >> 24)};
@@ -117,12 +109,10 @@ TEST(RoundTripTest, PictureThatDoesNotDecodeKeepsItsRecord) {
     EXPECT_EQ(test::ReadBytes(dir / "raws/a.k"), test::ToBytes("xyz"));
     EXPECT_TRUE(test::FolderNames(dir / "icons").empty());
     EXPECT_EQ(rec.lines, std::vector<std::string>{"a.k"});
-    Bytes dat;
-    test::AppendU32(dat, 2);
     // Three bytes of header read as zeros: depth 0 is the 32-bit variant.
-    test::AppendRecord(dat, {0, "a.k", "a.bmp", pkK32, HashName("a.bmp"), 7});
-    test::AppendRecord(dat, {1, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF});
-    EXPECT_EQ(test::ReadBytes(dir / "iconres.dat"), dat);
+    EXPECT_EQ(test::ReadBytes(dir / "iconres.dat"),
+              test::StructureFile(2, {{0, "a.k", "a.bmp", pkK32, HashName("a.bmp"), 7},
+                                      {1, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF}}));
 }
 
 }  // namespace

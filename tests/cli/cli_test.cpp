@@ -5,28 +5,18 @@
 #include <filesystem>
 #include <sstream>
 
+#include "archive/archive_fixture.h"
 #include "cli/runtavro.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {
 namespace {
 
-// Whether text holds part, showing the text when it does not.
-::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << text << "\" does not contain \"" << part << "\"";
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-std::size_t FileCount(const std::string& folder) {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }
 
 // The sample holds every kind of entry, a .raw picture and a non-picture among them:
@@ -38,7 +28,7 @@ TEST(CliUnpackPack, SampleArchiveComesBackByteForByte) {
     ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
     EXPECT_EQ(unpack.out, "");
     EXPECT_EQ(unpack.err, "");  // no progress when stderr is not a terminal
-    EXPECT_EQ(FileCount(folder + "/raws"), 36u);
+    EXPECT_EQ(FolderNames(folder + "/raws").size(), 36u);
     EXPECT_TRUE(Exists(folder + "/icons/clock.bmp"));
     EXPECT_TRUE(Exists(folder + "/icons/logo.png"));  // a .g keeps its content's format
     EXPECT_TRUE(Exists(folder + "/icons/busy.gif"));
@@ -64,26 +54,9 @@ TEST(CliUnpackPack, ListPrintsNamesInTheDesktopsOrder) {
 }
 
 TEST(CliUnpackPack, ListSortsWithoutRegardToCase) {
-    // A one-slot-per-name archive built by hand: names B.k, a.k, C.k.
     TempDir dir;
-    Bytes a;
-    AppendText(a, "motoskin\n\nv1.00\n00000000");  // 24 bytes of header text
-    const std::uint32_t namesBase = 24;
-    AppendText(a, "B.k\na.k\nC.k\n");  // 12 bytes: P = 36
-    const std::string p = "00000024";
-    std::copy(p.begin(), p.end(), a.begin() + 16);
-    for (std::uint32_t v : {0xABCDDCBAu, namesBase, 3u, 56u, 92u}) AppendU32(a, v);
-    for (std::uint32_t slot = 0; slot < 3; ++slot) {
-        AppendU32(a, slot);      // ResourceId
-        AppendU32(a, 4 * slot);  // name offset
-        AppendU32(a, 9 * slot);  // data offset: records of 8 + 1 bytes
-    }
-    for (int i = 0; i < 3; ++i) {
-        AppendU32(a, 0xDCBAABCD);
-        AppendU32(a, 1);
-        a.push_back(0);
-    }
-    WriteBytes(dir / "three.ezx", a);
+    WriteBytes(dir / "three.ezx",
+               BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", {0}, 1}, {"C.k", {0}, 2}}));
     RunResult r = RunTavro({"unpack", dir / "three.ezx", dir / "out", "--list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "a.k\nB.k\nC.k\n");

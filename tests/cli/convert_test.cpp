@@ -13,11 +13,6 @@ bool StartsWith(const Bytes& bytes, const std::string& magic) {
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
-::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << text << "\" does not contain \"" << part << "\"";
-}
-
 const std::string kPngMagic = "\x89PNG";
 
 // A folder holding the sample's raw entries, unpacked once for every test here.

@@ -92,4 +92,9 @@ RunResult RunTavroOnTerminal(const std::vector<std::string>& args) {
 
 std::string SampleArchive() { return std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx"; }
 
+::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << text << "\" does not contain \"" << part << "\"";
+}
+
 }  // namespace tavro::test

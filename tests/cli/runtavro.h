@@ -1,6 +1,8 @@
 // Running the built tavro program from the tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -20,5 +22,8 @@ RunResult RunTavroOnTerminal(const std::vector<std::string>& args);
 
 // The sample archive kept in the repository.
 std::string SampleArchive();
+
+// Whether text holds part, showing the text when it does not.
+::testing::AssertionResult Contains(const std::string& text, const std::string& part);
 
 }  // namespace tavro::test

@@ -18,25 +18,9 @@ using test::TempDir;
 using test::WriteBytes;
 using test::WriteText;
 
-// A 2 x 2 18-bit .k without mask, laid out by hand.
+// A 2 x 2 18-bit .k without mask: rows of red, blue and padding.
 Bytes SmallK18() {
-    Bytes k;
-    test::AppendU32(k, 2);   // width
-    test::AppendU32(k, 2);   // height
-    test::AppendU32(k, 18);  // depth
-    test::AppendU32(k, 8);   // stride: 3 x 2 rounded up to 4
-    for (int row = 0; row < 2; ++row) {
-        Bytes pixels = {0x00, 0xF8, 0x03, 0x3F, 0x00, 0x00, 0, 0};  // red, blue, padding
-        k.insert(k.end(), pixels.begin(), pixels.end());
-    }
-    return k;
-}
-
-// A .k whose header announces no pixels: the decoder refuses it with DataError.
-Bytes EmptyK18() {
-    Bytes k;
-    for (std::uint32_t v : {0u, 0u, 18u, 0u}) test::AppendU32(k, v);
-    return k;
+    return test::KFile(2, 2, 18, 8, {0x00, 0xF8, 0x03, 0x3F, 0, 0, 0, 0, 0x00, 0xF8, 0x03, 0x3F, 0, 0, 0, 0});
 }
 
 const Bytes kGifBytes = {'G', 'I', 'F', '8', '9', 'a', 1, 2, 3};
@@ -55,7 +39,7 @@ TEST(ConvertFolder, HandsetToStandardConvertsKThenGAndPassesOverTheRest) {
     WriteBytes(src / "a.g", kGifBytes);       // with GIF as the target, a.k and a.g both give a.gif
     WriteBytes(src / "b.G", kPngBytes);       // masks ignore case; the content gives .png
     WriteBytes(src / "c.K", SmallK18());
-    WriteBytes(src / "bad.k", EmptyK18());    // passed over
+    WriteBytes(src / "bad.k", test::KFile(0, 0, 18, 0));  // no pixels: refused, passed over
     WriteBytes(src / ".hidden.k", SmallK18());
     std::filesystem::create_directory(src / "sub.k");
     WriteBytes(src / "photo.jpg", kGifBytes);
@@ -108,13 +92,11 @@ TEST(ConvertFolder, MissingFoldersRaiseIoError) {
     EXPECT_THROW(ConvertFolder(dir / "missing/", dir.Path(), BatchDirection::ToStandard, tfBmp), IoError);
     // A target that cannot be created ends the run with the file's error.
     WriteBytes(dir / "a.k", SmallK18());
-    try {
-        ConvertFolder(dir.Path(), dir / "missing/", BatchDirection::ToStandard, tfBmp);
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(e.Path(), dir / "missing/a.bmp");
-        EXPECT_STREQ(e.what(), "File not found");
-    }
+    const auto e = test::Caught<IoError>(
+        [&] { ConvertFolder(dir.Path(), dir / "missing/", BatchDirection::ToStandard, tfBmp); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Path(), dir / "missing/a.bmp");
+    EXPECT_STREQ(e->what(), "File not found");
 }
 
 TEST(ConvertFolder, DirectionFollowsThePickedFilesExtension) {

@@ -16,38 +16,9 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-// 47 x 33 with every kind of alpha (0, 1, partial, 254, 255) and colour kept under
-// alpha 0, so that a lossy or premultiplying path shows.
-Bitmap OddPicture() {
-    Bitmap b(47, 33);
-    static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 128, 254, 255, 255};
-    for (int y = 0; y < b.Height(); ++y) {
-        for (int x = 0; x < b.Width(); ++x) {
-            b.SetPixel(x, y, PackArgb(kAlphas[(x + 3 * y) % 7], x * 5, y * 7, (x * y + 13) & 0xFF));
-        }
-    }
-    return b;
-}
-
-void ExpectSamePixels(const Bitmap& want, const Bitmap& got) {
-    ASSERT_EQ(got.Width(), want.Width());
-    ASSERT_EQ(got.Height(), want.Height());
-    for (int y = 0; y < want.Height(); ++y) {
-        for (int x = 0; x < want.Width(); ++x) {
-            ASSERT_EQ(got.GetPixel(x, y), want.GetPixel(x, y)) << "pixel " << x << "," << y;
-        }
-    }
-}
-
-std::uint32_t U32At(const Bytes& b, std::size_t off) {
-    return b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (static_cast<std::uint32_t>(b[off + 3]) << 24);
-}
-std::uint32_t U16At(const Bytes& b, std::size_t off) { return b[off] | (b[off + 1] << 8); }
-
-void AppendU16(Bytes& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
+using test::OddPicture;
+using test::SamePixels;
+using test::WordAt;
 
 // A hand-built 32-bit bitmap of 2 x 2 pixels, rows in file order, 4 bytes each B G R A.
 Bytes Bmp32(std::int32_t height, std::uint32_t compression, const Bytes& rows) {
@@ -61,8 +32,7 @@ Bytes Bmp32(std::int32_t height, std::uint32_t compression, const Bytes& rows) {
     test::AppendU32(b, 40);                                                // info header size
     test::AppendU32(b, 2);                                                 // width
     test::AppendU32(b, static_cast<std::uint32_t>(height));                // height, < 0 top-down
-    AppendU16(b, 1);                                                       // planes
-    AppendU16(b, 32);                                                      // bits per pixel
+    test::AppendU32(b, 1 | 32 << 16);                                      // planes 1, 32 bits per pixel
     test::AppendU32(b, compression);
     for (int i = 0; i < 5; ++i) test::AppendU32(b, 0);  // image size, resolution, colours
     if (bitfields) {
@@ -87,15 +57,10 @@ TEST(Bitmap, PixelsAreAddressedByColumnThenRowAndPackedArgb) {
     EXPECT_EQ(Bitmap(-1, 5).Width(), 0);
 }
 
+// The four encoders themselves are found by the round trips and SaveFailuresAreReported.
 TEST(Bitmap, EncodersAreFoundByExactMimeType) {
-    for (const char* mime : {"image/bmp", "image/png", "image/gif", "image/jpeg"}) {
-        EXPECT_GE(FindEncoderByMime(mime), 0) << mime;
-    }
-    EXPECT_NE(FindEncoderByMime("image/png"), FindEncoderByMime("image/gif"));
     EXPECT_EQ(FindEncoderByMime("image/PNG"), -1);
     EXPECT_EQ(FindEncoderByMime("image/tiff"), -1);
-    EXPECT_EQ(FindEncoderByMime(""), -1);
-
     TempDir dir;
     SaveBitmap(OddPicture(), dir / "a.tif", "image/tiff");
     EXPECT_FALSE(test::Exists(dir / "a.tif"));
@@ -111,43 +76,29 @@ TEST(Bitmap, BmpWriterLayoutFieldByField) {
     ASSERT_EQ(f.size(), 54u + 3 * 2 * 4);
     EXPECT_EQ(f[0], 'B');
     EXPECT_EQ(f[1], 'M');
-    EXPECT_EQ(U32At(f, 2), f.size());  // file size
-    EXPECT_EQ(U32At(f, 6), 0u);        // reserved
-    EXPECT_EQ(U32At(f, 10), 54u);      // pixel data offset
-    EXPECT_EQ(U32At(f, 14), 40u);      // info header size
-    EXPECT_EQ(U32At(f, 18), 3u);       // width
-    EXPECT_EQ(U32At(f, 22), 2u);       // height, positive: bottom-up
-    EXPECT_EQ(U16At(f, 26), 1u);       // planes
-    EXPECT_EQ(U16At(f, 28), 32u);      // bits per pixel
-    EXPECT_EQ(U32At(f, 30), 0u);       // BI_RGB
-    EXPECT_EQ(U32At(f, 34), 24u);      // pixel data size
-    for (std::size_t off = 38; off < 54; off += 4) EXPECT_EQ(U32At(f, off), 0u) << off;
+    EXPECT_EQ(WordAt(f, 2), f.size());         // file size
+    EXPECT_EQ(WordAt(f, 6), 0u);               // reserved
+    EXPECT_EQ(WordAt(f, 10), 54u);             // pixel data offset
+    EXPECT_EQ(WordAt(f, 14), 40u);             // info header size
+    EXPECT_EQ(WordAt(f, 18), 3u);              // width
+    EXPECT_EQ(WordAt(f, 22), 2u);              // height, positive: bottom-up
+    EXPECT_EQ(WordAt(f, 26), 1u | 32u << 16);  // planes 1, 32 bits per pixel
+    EXPECT_EQ(WordAt(f, 30), 0u);              // BI_RGB
+    EXPECT_EQ(WordAt(f, 34), 24u);             // pixel data size
+    for (std::size_t off = 38; off < 54; off += 4) EXPECT_EQ(WordAt(f, off), 0u) << off;
     // The bottom row comes first: its third pixel is B G R A = C0 B0 A0 00.
-    EXPECT_EQ(U32At(f, 54 + 8), 0x00A0B0C0u);
+    EXPECT_EQ(WordAt(f, 54 + 8), 0x00A0B0C0u);
     // The top row follows; its first pixel is 30 20 10 80.
-    EXPECT_EQ(U32At(f, 54 + 12), 0x80102030u);
-
-    // Qt's own reader sees the same colours (it ignores the alpha of BI_RGB).
-    QImage q = QImage::fromData(f.data(), static_cast<int>(f.size()), "BMP");
-    ASSERT_FALSE(q.isNull());
-    EXPECT_EQ(q.pixel(0, 0) & 0xFFFFFF, 0x102030u);
-    EXPECT_EQ(q.pixel(2, 1) & 0xFFFFFF, 0xA0B0C0u);
+    EXPECT_EQ(WordAt(f, 54 + 12), 0x80102030u);
 }
 
-TEST(Bitmap, BmpAndPngRoundTripsAreLossless) {
+TEST(Bitmap, BmpAndPngRoundTripsAreLosslessAndReadByContentNotName) {
     TempDir dir;
     const Bitmap want = OddPicture();
     SaveBitmap(want, dir / "odd.bmp", "image/bmp");
-    ExpectSamePixels(want, LoadBitmap(dir / "odd.bmp"));
-    SaveBitmap(want, dir / "odd.png", "image/png");
-    ExpectSamePixels(want, LoadBitmap(dir / "odd.png"));
-}
-
-TEST(Bitmap, PicturesAreRecognisedByContentNotName) {
-    TempDir dir;
-    const Bitmap want = OddPicture();
+    EXPECT_TRUE(SamePixels(want, LoadBitmap(dir / "odd.bmp")));
     SaveBitmap(want, dir / "really-a-png.bmp", "image/png");
-    ExpectSamePixels(want, LoadBitmap(dir / "really-a-png.bmp"));
+    EXPECT_TRUE(SamePixels(want, LoadBitmap(dir / "really-a-png.bmp")));
 
     test::WriteText(dir / "text.png", "not a picture at all");
     EXPECT_TRUE(LoadBitmap(dir / "text.png").IsNull());
@@ -278,13 +229,11 @@ TEST(Bitmap, JpegIsWrittenAndReadWithoutAnApplicationObject) {
 TEST(Bitmap, SaveFailuresAreReported) {
     TempDir dir;
     for (const char* mime : {"image/bmp", "image/png", "image/gif", "image/jpeg"}) {
-        try {
-            SaveBitmap(OddPicture(), dir / "no-such-folder/x", mime);
-            ADD_FAILURE() << mime << " reported success";
-        } catch (const IoError& e) {
-            EXPECT_EQ(e.Code(), ENOENT) << mime;
-            EXPECT_EQ(e.Path(), dir / "no-such-folder/x");
-        }
+        const auto e =
+            test::Caught<IoError>([&] { SaveBitmap(OddPicture(), dir / "no-such-folder/x", mime); });
+        ASSERT_TRUE(e) << mime << " reported success";
+        EXPECT_EQ(e->Code(), ENOENT) << mime;
+        EXPECT_EQ(e->Path(), dir / "no-such-folder/x");
     }
     EXPECT_THROW(SaveBitmap(OddPicture(), "/dev/full", "image/png"), IoError);
     EXPECT_THROW(SaveBitmap(Bitmap(), dir / "empty.png", "image/png"), DataError);

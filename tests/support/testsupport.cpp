@@ -8,6 +8,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "imaging/bitmap.h"
+
 namespace tavro::test {
 
 TempDir::TempDir() {
@@ -50,5 +52,41 @@ void AppendU32(Bytes& out, std::uint32_t value) {
 }
 
 void AppendText(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+
+Bytes KFile(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t stride,
+            const Bytes& body) {
+    Bytes b;
+    for (std::int32_t v : {width, height, depth, stride}) AppendU32(b, static_cast<std::uint32_t>(v));
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+Bitmap OddPicture() {
+    Bitmap b(47, 33);
+    static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 128, 254, 255, 255};
+    for (int y = 0; y < b.Height(); ++y) {
+        for (int x = 0; x < b.Width(); ++x) {
+            b.SetPixel(x, y, PackArgb(kAlphas[(x + 3 * y) % 7], x * 5 + 3, y * 7 + 1, (x * y + 13) & 0xFF));
+        }
+    }
+    return b;
+}
+
+::testing::AssertionResult SamePixels(const Bitmap& want, const Bitmap& got) {
+    if (got.Width() != want.Width() || got.Height() != want.Height()) {
+        return ::testing::AssertionFailure() << "size " << got.Width() << "x" << got.Height() << ", want "
+                                             << want.Width() << "x" << want.Height();
+    }
+    for (int y = 0; y < want.Height(); ++y) {
+        for (int x = 0; x < want.Width(); ++x) {
+            if (got.GetPixel(x, y) != want.GetPixel(x, y)) {
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << std::hex << got.GetPixel(x, y) << ", want "
+                       << want.GetPixel(x, y);
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
 
 }  // namespace tavro::test
