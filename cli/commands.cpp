@@ -12,8 +12,8 @@
 
 #include "archive/extract.h"
 #include "archive/pack.h"
+#include "archive/reader.h"
 #include "archive/settings.h"
-#include "cli/slotreader.h"
 #include "cli/terminal.h"
 #include "imaging/bitmap.h"
 #include "imaging/errors.h"
@@ -119,18 +119,20 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 }
 
 int InfoArchive(const InfoOptions& options) {
-    SlotReader reader(options.file);
+    ArchiveReader reader(options.file);
+    const std::vector<ArchiveSlot> table = reader.ReadSlots();
     ScratchFolder scratch;
+    std::vector<std::uint8_t> entry(kPictureAreaSize);
 
     std::size_t nameWidth = 4;
-    for (const ArchiveSlot& slot : reader.Slots()) nameWidth = std::max(nameWidth, slot.name.size());
+    for (const ArchiveSlot& slot : table) nameWidth = std::max(nameWidth, slot.name.size());
 
     PrintLine("archive " + options.file);
     PrintLine(PadLeft("slot", 5) + "  " + PadLeft("resource id", 11) + "  " + PadRight("name", nameWidth) + "  " +
               PadLeft("bytes", 8) + "  " + PadRight("kind", 11) + "  size");
     std::size_t entries = 0;
     std::uint64_t bytes = 0;
-    for (const ArchiveSlot& slot : reader.Slots()) {
+    for (const ArchiveSlot& slot : table) {
         std::string head = PadLeft(std::to_string(slot.index), 5) + "  ";
         if (slot.empty) {
             PrintLine(head + PadLeft("-", 11) + "  (empty)");
@@ -144,7 +146,8 @@ int InfoArchive(const InfoOptions& options) {
         std::string base = FileNamePart(slot.name);
         if (base.empty() || base == "." || base == "..") base = "entry";
         std::string entryPath = scratch.Path() + std::to_string(slot.index) + "-" + base;
-        WriteWholeFile(entryPath, reader.EntryBytes(slot));
+        const std::size_t got = reader.ReadEntry(slot, entry.data());
+        WriteWholeFile(entryPath, std::span<const std::uint8_t>(entry.data(), got));
         Measure m;
         std::string kind;
         try {
@@ -161,7 +164,7 @@ int InfoArchive(const InfoOptions& options) {
         PrintLine(head + PadLeft(std::to_string(slot.resourceId), 11) + "  " + PadRight(slot.name, nameWidth) +
                   "  " + PadLeft(sizeText, 8) + "  " + PadRight(kind, 11) + "  " + SizeText(m));
     }
-    std::size_t slotCount = reader.Slots().size();
+    std::size_t slotCount = table.size();
     PrintLine(std::to_string(slotCount) + " slots: " + std::to_string(entries) + " entries, " +
               std::to_string(slotCount - entries) + " empty; " + std::to_string(bytes) + " bytes of entries");
     return kExitOk;
