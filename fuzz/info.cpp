@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tavro::fuzz::PutFile(archive, data, size);
     tavro::fuzz::Guarded([&] {
         tavro::ArchiveReader reader(archive);
-        std::vector<std::uint8_t> entry(tavro::kPictureAreaSize);
+        static std::vector<std::uint8_t> entry(tavro::kPictureAreaSize);
         for (const tavro::ArchiveSlot& slot : reader.ReadSlots()) {
             if (slot.empty) continue;
             if (slot.name.size() > 99 || slot.name.find('\n') != std::string::npos)

@@ -53,8 +53,10 @@ private:
 // (width and height 0). A 32-bit BMP keeps its alpha channel.
 Bitmap LoadBitmap(const std::string& path);
 
-// Picture files larger than this are not loaded.
-constexpr std::size_t kMaxPictureFileSize = 256u << 20;
+// Picture files larger than this are not loaded: they are read whole before decoding,
+// and no picture within kMaxDecodedPixels needs more (an uncompressed 32-bit BMP of
+// 1024 x 1024 is 4 MiB).
+constexpr std::size_t kMaxPictureFileSize = 16u << 20;
 // Pictures with more pixels than this are not decoded: a header of a few bytes can
 // announce millions of pixels, and decoding them costs memory and seconds. The limit
 // is several times the 640 x 480 pixels that the handset formats hold.
