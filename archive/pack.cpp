@@ -116,8 +116,8 @@ void RenameOver(const std::string& from, const std::string& to) {
 // A record whose kind has no writer: a .raw picture or an entry that is no picture.
 bool HasNoWriter(const TConvRec& rec) { return rec.Kind == pkRaw || rec.Kind == pkOther; }
 
-// The structure file: N and the ID table area of N empty slots; every record of a
-// present slot goes into ConvTree, and those without a writer also into carried.
+// The structure file: N and the ID table area of N empty slots; the records of present
+// slots go into ConvTree, or into carried when they have no writer.
 std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std::uint8_t>& idTable,
                             std::vector<TConvRec>& carried) {
     const std::uint64_t size = file.Size();
@@ -152,8 +152,14 @@ std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std
                                       " runs past the end of the file");
         }
         if (rec.RawName == kEmptySlotName) continue;
-        TreeInsert(ConvTree, rec);
-        if (HasNoWriter(rec)) carried.push_back(std::move(rec));
+        // An entry without a writer comes from raws/ and is not looked up by icon
+        // name: in the index it could only hide a picture entry whose decoded icon
+        // took the same name (x.bmp beside x.k, both giving x.bmp).
+        if (HasNoWriter(rec)) {
+            carried.push_back(std::move(rec));
+        } else {
+            TreeInsert(ConvTree, rec);
+        }
     }
     return n;
 }
@@ -167,8 +173,8 @@ int CompareRawNames(const TConvRec& a, const TConvRec& b) {
 }
 
 std::vector<std::uint32_t> SortByRawName(const std::vector<TConvRec>& found) {
-    // Repeatedly taking the first smallest record of the rest, as packing always did,
-    // is exactly a stable sort by RawName.
+    // A stable sort by RawName gives exactly the order of repeatedly taking the first
+    // smallest record of the rest, in n log n instead of n squared.
     std::vector<std::uint32_t> order(found.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
     std::stable_sort(order.begin(), order.end(), [&found](std::uint32_t a, std::uint32_t b) {

@@ -74,6 +74,9 @@ TEST(RoundTripTest, UnpackToBmpAndPackGivesTheSameArchive) {
         // No writer makes these again: packing takes them from raws/.
         {"h_sky(2x2).raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x50}, 808},
         {"i_theme.cfg", test::ToBytes("colour=blue\n"), 909},
+        // Both records name the icon j_note.bmp; the picture's must still be found.
+        {"j_note.bmp", test::ToBytes("no picture"), 1001},
+        {"j_note.k", K18(5, 3, true, rng), 1002},
     };
     const Bytes archive = test::BuildArchive(test::HeaderText(1575), slots);
 
@@ -87,7 +90,7 @@ TEST(RoundTripTest, UnpackToBmpAndPackGivesTheSameArchive) {
     EXPECT_EQ(test::ReadBytes(dir / "x/iconres.hdr"), Bytes(archive.begin(), archive.begin() + 1575));
     EXPECT_EQ(test::FolderNames(dir / "x/icons"),
               (std::vector<std::string>{"a_masked.bmp", "b_wide.bmp", "c_anim.gif", "d_plain.bmp", "e_unknown.unk",
-                                        "f_one.bmp", "g_png.png", "h_sky(2x2).bmp"}));
+                                        "f_one.bmp", "g_png.png", "h_sky(2x2).bmp", "j_note.bmp"}));
 
     ASSERT_EQ(PackArchive(dir / "x/", dir / "again.ezx", rec, rec), PackResult::Packed);
     const Bytes again = test::ReadBytes(dir / "again.ezx");
