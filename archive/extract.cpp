@@ -31,16 +31,6 @@ void CheckEntryName(const std::string& archivePath, std::uint32_t slot, const st
     }
 }
 
-// The kind of a raw copy whose decoding failed: what recognition says, or pkOther
-// when even recognition cannot read it.
-TPictureKind KindAfterFailedDecode(const std::string& rawPath) {
-    try {
-        return DetectPictureKind(rawPath);
-    } catch (const DataError&) {
-        return pkOther;
-    }
-}
-
 }  // namespace
 
 void ExtractArchive(const std::string& archivePath, const std::string& targetFolder, ProgressSink& progress,
@@ -118,8 +108,7 @@ void ExtractArchive(const std::string& archivePath, const std::string& targetFol
                 DecodePicture(rawPath, iconPath, target, kind);
             } catch (const DataError&) {
                 // A damaged picture is a picture that does not decode: no icon file, but
-                // its list line and record stay.
-                kind = KindAfterFailedDecode(rawPath);
+                // its list line and record stay, with the kind recognition gave it.
             }
             rec.IconName = FileNamePart(iconPath);
             rec.Kind = kind;

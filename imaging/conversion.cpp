@@ -22,12 +22,7 @@ namespace {
 KHeader ReadKHeader(File& file) {
     std::array<std::uint8_t, kKHeaderSize> bytes{};
     file.Read(bytes.data(), bytes.size());
-    KHeader header;
-    header.width = static_cast<std::int32_t>(load_u32le(bytes.data() + 0));
-    header.height = static_cast<std::int32_t>(load_u32le(bytes.data() + 4));
-    header.depth = static_cast<std::int32_t>(load_u32le(bytes.data() + 8));
-    header.stride = static_cast<std::int32_t>(load_u32le(bytes.data() + 12));
-    return header;
+    return ParseKHeader(bytes.data());
 }
 
 std::string MimeFor(TTargetFormat target) {

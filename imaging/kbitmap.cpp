@@ -43,15 +43,6 @@ void ClearWorkAreas(std::size_t pixelBytes, std::size_t maskBytes) {
     std::memset(MaskStore.data(), 0, maskBytes);
 }
 
-KHeader ParseHeader(const std::uint8_t* p) {
-    KHeader h;
-    h.width = static_cast<std::int32_t>(load_u32le(p));
-    h.height = static_cast<std::int32_t>(load_u32le(p + 4));
-    h.depth = static_cast<std::int32_t>(load_u32le(p + 8));
-    h.stride = static_cast<std::int32_t>(load_u32le(p + 12));
-    return h;
-}
-
 std::string SizeText(std::int64_t width, std::int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
@@ -106,7 +97,7 @@ KHeader ReadIntoWorkAreas(const std::string& source, std::int64_t bytesPerPixel,
     File in = File::OpenRead(source);
     std::uint8_t raw[kKHeaderSize] = {};
     in.Read(raw, sizeof raw);
-    const KHeader h = ParseHeader(raw);
+    const KHeader h = ParseKHeader(raw);
     const Extent e = CheckPicture(source, h.width, h.height, h.stride, bytesPerPixel, withMask);
     ClearWorkAreas(e.pixelBytes, e.maskBytes);
     in.Read(PixelStore.data(), e.pixelBytes);
@@ -139,6 +130,15 @@ void WriteKFile(const std::string& dest, const KHeader& h, std::size_t pixelByte
 }
 
 }  // namespace
+
+KHeader ParseKHeader(const std::uint8_t* p) {
+    KHeader h;
+    h.width = static_cast<std::int32_t>(load_u32le(p));
+    h.height = static_cast<std::int32_t>(load_u32le(p + 4));
+    h.depth = static_cast<std::int32_t>(load_u32le(p + 8));
+    h.stride = static_cast<std::int32_t>(load_u32le(p + 12));
+    return h;
+}
 
 std::int64_t KStride18(std::int64_t width) { return (kBytesPerPixel18 * width + 3) / 4 * 4; }
 

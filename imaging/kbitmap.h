@@ -34,6 +34,9 @@ struct KHeader {
     std::int32_t stride = 0;
 };
 
+// The header from its 16 bytes.
+KHeader ParseKHeader(const std::uint8_t* bytes);
+
 // 3 x width rounded up to a multiple of 4.
 std::int64_t KStride18(std::int64_t width);
 // ceil(width / 8) rounded up to a multiple of 4.
