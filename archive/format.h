@@ -64,9 +64,9 @@ void PutU32(std::uint32_t value, std::size_t& position, std::uint8_t* buffer);
 // Copies the text's bytes to buffer[position]; position += its length.
 void PutBytes(const std::string& text, std::size_t& position, std::uint8_t* buffer);
 
-// A hexadecimal digit's value, upper- or lower-case; other characters give a
-// meaningless value (their code minus 55 after upper-casing), as the format reader
-// always did.
+// A hexadecimal digit's value, upper- or lower-case. Nothing is validated: other
+// characters give a meaningless value (their code minus 55 after upper-casing), and
+// the table position they make is then refused as lying outside the archive.
 std::uint32_t HexDigitValue(std::uint8_t c);
 // 0-15 to "0"-"9", "a"-"f".
 char HexDigitChar(std::uint32_t value);

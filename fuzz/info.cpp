@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         static std::vector<std::uint8_t> entry(tavro::kPictureAreaSize);
         for (const tavro::ArchiveSlot& slot : reader.ReadSlots()) {
             if (slot.empty) continue;
-            if (slot.name.size() > 99 || slot.name.find('\n') != std::string::npos)
+            if (slot.name.size() > tavro::kMaxNameLength || slot.name.find('\n') != std::string::npos)
                 tavro::fuzz::Finding("a slot name longer than 99 bytes or holding LF");
             if (slot.presentSize > slot.storedSize || (slot.presentSize > 0 && slot.dataStart + slot.presentSize > size))
                 tavro::fuzz::Finding("a slot's bytes reach past the end of the file");
