@@ -65,8 +65,8 @@ void PutU32(std::uint32_t value, std::size_t& position, std::uint8_t* buffer);
 void PutBytes(const std::string& text, std::size_t& position, std::uint8_t* buffer);
 
 // A hexadecimal digit's value, upper- or lower-case. Nothing is validated: other
-// characters give a meaningless value (their code minus 55 after upper-casing), and
-// the table position they make is then refused as lying outside the archive.
+// characters give a meaningless value (their code minus 55 after upper-casing); the
+// position they make is used as it stands, and every read at it is checked.
 std::uint32_t HexDigitValue(std::uint8_t c);
 // 0-15 to "0"-"9", "a"-"f".
 char HexDigitChar(std::uint32_t value);
