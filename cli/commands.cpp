@@ -38,10 +38,6 @@ void PrintLine(const std::string& text) {
 // such before anything is written.
 void RequireReadable(const std::string& path) { File::OpenRead(path).Close(); }
 
-void RequireFolder(const std::string& folder) {
-    if (!IsDirectory(folder.empty() ? "." : folder)) ThrowIoError(FileExists(folder) ? ENOTDIR : ENOENT, folder);
-}
-
 // Creates a folder and its parents when missing.
 void MakeFolders(const std::string& folder) {
     if (folder.empty() || IsDirectory(folder)) return;

@@ -1,7 +1,6 @@
 #include "imaging/batch.h"
 
 #include <array>
-#include <cerrno>
 #include <span>
 #include <vector>
 
@@ -57,17 +56,18 @@ BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& ta
 BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
                           BatchDirection direction, TTargetFormat target, const BatchProgress& progress) {
     // A listing of a missing folder is empty; say so instead of converting nothing.
-    if (!IsDirectory(sourceFolder.empty() ? "." : sourceFolder)) {
-        ThrowIoError(FileExists(sourceFolder) ? ENOTDIR : ENOENT, sourceFolder);
-    }
+    RequireFolder(sourceFolder);
 
     // One listing, taken before anything is written, split by mask in mask order.
-    const std::vector<std::string> names = ListPlainFiles(sourceFolder);
-    std::vector<std::pair<std::string, std::string>> work;  // name, upper-case extension
+    std::vector<std::pair<std::string, std::string>> listed;  // name, upper-case extension
+    for (std::string& name : ListPlainFiles(sourceFolder)) {
+        std::string ext = UpperExtension(name);
+        listed.emplace_back(std::move(name), std::move(ext));
+    }
+    std::vector<std::pair<std::string, std::string>> work;
     for (const char* mask : MasksFor(direction)) {
-        for (const std::string& name : names) {
-            std::string ext = UpperExtension(name);
-            if (ext == mask) work.emplace_back(name, std::move(ext));
+        for (const auto& entry : listed) {
+            if (entry.second == mask) work.push_back(entry);
         }
     }
 

@@ -172,6 +172,10 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+void RequireFolder(const std::string& folder) {
+    if (!IsDirectory(folder.empty() ? "." : folder)) ThrowIoError(FileExists(folder) ? ENOTDIR : ENOENT, folder);
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }

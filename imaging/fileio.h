@@ -60,6 +60,8 @@ void CopyFileReplacing(const std::string& src, const std::string& dst);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// Raises IoError ("File not found") unless the folder exists ("" is the current one).
+void RequireFolder(const std::string& folder);
 // Removes a file; returns false when it could not be removed (not an error here).
 bool RemoveFile(const std::string& path);
 // Creates one folder; returns false when it exists or cannot be made.
