@@ -66,7 +66,8 @@ std::string UsageFooter() {
     for (const char* name : {"unpack", "pack", "convert", "convert-all", "info"}) {
         text += "  " + kUsage.at(name) + "\n";
     }
-    text += "Exit codes: 0 success, 1 an input/output or data error, 2 a usage error.";
+    text += "Exit codes: 0 success, 1 an input/output or data error, 2 a usage error.\n";
+    text += "The manual page, man tavro, describes the desktop and every command.";
     return text;
 }
 
