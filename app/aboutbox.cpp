@@ -17,7 +17,8 @@ QLabel* MakeLabel(const QString& name, const QString& text, const QRect& place, 
 }
 }  // namespace
 
-TAboutBox::TAboutBox() : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+// Kept above the floating preview, as every modal dialog of the program.
+TAboutBox::TAboutBox() : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
     setObjectName("AboutBox");
     setWindowTitle("About");
     setFixedSize(298, 218);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "app/aboutbox.h"
@@ -18,20 +19,19 @@ namespace tavro::app {
 
 namespace {
 
-QtMessageHandler previousHandler = nullptr;
-
-// Qt ends the process when it finds no display to open windows on; say so in one line
-// and point at the command line instead.
-void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+// Installed while the application object connects to the display. Qt ends the process
+// when it finds no display; say so in one line and point at the command line instead,
+// without the platform plugin's warnings before it.
+void NoDisplayHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
     if (type == QtFatalMsg) {
+        const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr,
-                     "tavro: cannot open the desktop application: no display (%s); "
+                     "tavro: cannot open the desktop application: no display could be opened (DISPLAY=%s); "
                      "see tavro --help for the command line\n",
-                     message.section(u'\n', 0, 0).toLocal8Bit().constData());
+                     display != nullptr ? display : "");
         std::fflush(stderr);
         std::_Exit(1);
     }
-    if (previousHandler != nullptr) previousHandler(type, context, message);
 }
 
 bool DisplayConfigured() {
@@ -62,12 +62,16 @@ int RunDesktop(int argc, char** argv, const std::string& archivePath) {
                    stderr);
         return 1;
     }
-    previousHandler = qInstallMessageHandler(NoDisplayHandler);
+    const QtMessageHandler previous = qInstallMessageHandler(NoDisplayHandler);
     QApplication application(argc, argv);
-    qInstallMessageHandler(previousHandler);
+    qInstallMessageHandler(previous);
     // The title of the program-wide error box; windows keep their own captions.
     QApplication::setApplicationName(kAppTitle);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The installed desktop entry and icon carry this name: the desktop matches the
+    // windows to the menu entry by it.
+    QGuiApplication::setDesktopFileName(TAVRO_APP_ID);
+    QApplication::setWindowIcon(QIcon::fromTheme(TAVRO_APP_ID));
 
     Desktop desktop;
     desktop.SDIAppForm->show();

@@ -22,6 +22,9 @@ public:
     ArrowCursor& operator=(const ArrowCursor&) = delete;
 };
 
+// The preview floats above every other window; a modal dialog must not hide under it.
+void KeepAbovePreview(QWidget* dialog) { dialog->setWindowFlag(Qt::WindowStaysOnTopHint); }
+
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* owner, QFileDialog::AcceptMode mode) {
     auto dialog = std::make_unique<QFileDialog>(owner);
     dialog->setAcceptMode(mode);
@@ -30,6 +33,7 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* owner, QFileDialog::AcceptM
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    KeepAbovePreview(dialog.get());
     return dialog;
 }
 
@@ -45,6 +49,8 @@ QStringList QtNameFilters(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
+        // "*.*" names every file, also those without an extension.
+        if (patterns == "*.*") patterns = "*";
         filters << parts[i] + " (" + patterns + ")";
     }
     return filters;
@@ -78,8 +84,11 @@ std::optional<std::uint32_t> QtDialogs::PickColor(std::uint32_t start) {
     // 0x00BBGGRR, the colour value the settings keep.
     const QColor initial(start & 0xFF, (start >> 8) & 0xFF, (start >> 16) & 0xFF);
     ArrowCursor arrow;
-    const QColor picked = QColorDialog::getColor(initial, owner_, QString(), QColorDialog::DontUseNativeDialog);
-    if (!picked.isValid()) return std::nullopt;
+    QColorDialog dialog(initial, owner_);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    KeepAbovePreview(&dialog);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QColor picked = dialog.selectedColor();
     return static_cast<std::uint32_t>(picked.red()) | static_cast<std::uint32_t>(picked.green()) << 8 |
            static_cast<std::uint32_t>(picked.blue()) << 16;
 }
@@ -87,12 +96,14 @@ std::optional<std::uint32_t> QtDialogs::PickColor(std::uint32_t start) {
 void QtDialogs::ShowStopBox(const std::string& caption, const std::string& text, const std::string& detail) {
     QMessageBox box(QMessageBox::Critical, Text(caption), Text(text), QMessageBox::Ok, owner_);
     if (!detail.empty()) box.setInformativeText(PathToQt(detail));
+    KeepAbovePreview(&box);
     ArrowCursor arrow;
     box.exec();
 }
 
 void QtDialogs::ShowMessageBox(const std::string& caption, const std::string& text, bool owned) {
     QMessageBox box(QMessageBox::NoIcon, Text(caption), PathToQt(text), QMessageBox::Ok, owned ? owner_ : nullptr);
+    KeepAbovePreview(&box);
     ArrowCursor arrow;
     box.exec();
 }

@@ -21,8 +21,9 @@ void TShape::paintEvent(QPaintEvent*) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+// Kept above the floating preview, as every modal dialog of the program.
 TOKRightDlg::TOKRightDlg(Dialogs& dialogs)
-    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), dialogs_(dialogs) {
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint), dialogs_(dialogs) {
     setObjectName("OKRightDlg");
     setWindowTitle("Settings");
     setFixedSize(221, 323);
