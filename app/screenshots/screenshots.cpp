@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressBar>
 #include <QTemporaryDir>
 
@@ -40,9 +41,28 @@ public:
     }
 };
 
+// The offscreen platform draws no window frames: the picture gets a plain caption bar
+// with the window's title, since the title is part of what a window shows (the
+// progress window's stage, for one).
+QImage WithCaption(QWidget* window) {
+    constexpr int kCaptionHeight = 22;
+    const QPixmap client = window->grab();
+    QImage framed(client.width(), client.height() + kCaptionHeight, QImage::Format_RGB32);
+    QPainter painter(&framed);
+    painter.fillRect(0, 0, framed.width(), kCaptionHeight, QColor(0x3A, 0x5F, 0x9F));
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(6, 0, framed.width() - 12, kCaptionHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                     window->windowTitle());
+    painter.drawPixmap(0, kCaptionHeight, client);
+    return framed;
+}
+
 bool Save(QWidget* window, const QString& folder, const char* name) {
     const QString path = folder + "/" + name;
-    if (!window->grab().save(path)) {
+    if (!WithCaption(window).save(path)) {
         std::fprintf(stderr, "tavro_screenshots: cannot write %s\n", path.toLocal8Bit().constData());
         return false;
     }
