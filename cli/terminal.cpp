@@ -83,6 +83,11 @@ void StderrMessages::ShowNotFound(const std::string& text) {
     PrintError("Not Found: " + text);
 }
 
+void StderrMessages::ShowWarning(const std::string& path, const std::string& text) {
+    progress_.Interrupt();
+    PrintWarning(path, text);
+}
+
 std::vector<std::string> SortedForList(std::vector<std::string> names) {
     std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
     return names;
@@ -95,5 +100,7 @@ void PrintError(const std::string& text) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
+
+void PrintWarning(const std::string& path, const std::string& text) { PrintError("warning: " + path + ": " + text); }
 
 }  // namespace tavro::cli
