@@ -167,18 +167,16 @@ TEST_F(CliEdits, ConvertTakesAGWithoutFormatAndWritesRaw) {
     EXPECT_EQ(ReadBytes(dir / "a(2x1).raw"), (Bytes{0x11, 0x06, 0x42, 0x8C, 0x00, 0x00}));
 }
 
-// Point 9: damaged input is refused with a message that says what is wrong.
+// Point 9: damaged input is refused with a message that says what is wrong (the
+// others of the list are refused by the core's tests), and convert-all stops at a
+// target it cannot write.
 TEST_F(CliEdits, DamagedInputIsRefusedWithItsMessage) {
-    Bytes shortArchive = BuildArchive(HeaderText(24), {{"a.k", {1}, 1}});
-    shortArchive.resize(TablePosition(shortArchive) + 19);  // one byte short of the table header
-    WriteBytes(dir / "short.ezx", shortArchive);
     Bytes cutTable = BuildArchive(HeaderText(24), {{"a.k", {1}, 1}, {}, {}});
-    cutTable.resize(TablePosition(cutTable) + 20 + 12 * 3 - 1);
+    const std::uint32_t idTable = TablePosition(cutTable) + 20;
+    cutTable.resize(idTable + 12 * 3 - 1);
     WriteBytes(dir / "cut.ezx", cutTable);
     fs::copy(dir / "x", dir / "nodat", fs::copy_options::recursive);
     WriteText(dir / "nodat/iconres.dat", "");
-    WriteBytes(dir / "rows.k", KFile(2, 1, 18, 4, Bytes(8, 0x11)));
-    // The second of two conversions meets a read-only target.
     fs::create_directories(dir / "two");
     fs::create_directories(dir / "std");
     WriteBytes(dir / "two/a.k", K32(1, 2));
@@ -186,35 +184,24 @@ TEST_F(CliEdits, DamagedInputIsRefusedWithItsMessage) {
     WriteText(dir / "std/b.bmp", "protected");
     ::chmod((dir / "std/b.bmp").c_str(), 0444);
 
-    const std::uint32_t cutAt = TablePosition(cutTable) + 20;
     const struct {
         std::vector<std::string> args;
-        std::string file;     // named in the message
+        std::string file;  // named in the message
         std::string message;
-        std::string missing;  // what the run must not leave, if anything
     } cases[] = {
-        {{"unpack", dir / "short.ezx", dir / "u1"}, dir / "short.ezx",
-         "the table header at offset " + std::to_string(TablePosition(shortArchive)) +
-             " lies past the end of the archive",
-         dir / "u1/iconres.dat"},
-        {{"unpack", dir / "cut.ezx", dir / "u2"}, dir / "cut.ezx",
-         "the ID table of 3 slots at offset " + std::to_string(cutAt) + " runs past the end of the archive",
-         dir / "u2/iconres.dat"},
+        {{"unpack", dir / "cut.ezx", dir / "u"}, dir / "cut.ezx",
+         "the ID table of 3 slots at offset " + std::to_string(idTable) + " runs past the end of the archive"},
         {{"pack", dir / "nodat", dir / "p.ezx"}, dir / "nodat/iconres.dat",
-         "the structure file is too short to hold its record count", dir / "p.ezx"},
-        {{"convert", dir / "rows.k", dir / "rows.bmp"}, dir / "rows.k",
-         "picture of 2 x 1 pixels has rows of 4 bytes, fewer than its 6 bytes of pixels", dir / "rows.bmp"},
-        {{"convert-all", dir / "two", dir / "std", "--to", "standard"}, dir / "std/b.bmp", "File access denied",
-         ""},
+         "the structure file is too short to hold its record count"},
+        {{"convert-all", dir / "two", dir / "std", "--to", "standard"}, dir / "std/b.bmp", "File access denied"},
     };
     for (const auto& c : cases) {
         const RunResult r = RunTavro(c.args);
         EXPECT_EQ(r.exitCode, 1) << c.args[0];
         EXPECT_EQ(r.err, "tavro: " + c.file + ": " + c.message + "\n");
-        if (!c.missing.empty()) {
-            EXPECT_FALSE(Exists(c.missing)) << c.missing;
-        }
     }
+    EXPECT_FALSE(Exists(dir / "u/iconres.dat"));  // nothing that could be packed
+    EXPECT_FALSE(Exists(dir / "p.ezx"));
     // convert-all stopped at b.k, after converting a.k.
     EXPECT_EQ(FolderNames(dir / "std"), (std::vector<std::string>{"a.bmp", "b.bmp"}));
     EXPECT_EQ(Text(dir / "std/b.bmp"), "protected");
