@@ -6,7 +6,9 @@
 #include <array>
 #include <stdexcept>
 
+#include "imaging/bitmap.h"
 #include "imaging/bytes.h"
+#include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gimage.h"
 #include "imaging/kbitmap.h"
@@ -77,31 +79,67 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
     return false;
 }
 
-void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest) {
+void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
+                   const ConversionWarning& warn) {
     // A GIF or PNG is already what a .g holds, so it is copied whatever was asked.
     const std::string ext = UpperExtension(source);
     if (ext == ".GIF" || ext == ".PNG") mode = pkG;
 
+    DecodeNotes notes;
     switch (mode) {
+        case pkRaw:
+            WriteRawPicture(source, dest, &notes);
+            break;
         case pkK18Masked:
             dest = ChangeExtension(dest, ".k");
-            WriteKBitmap18(source, dest, true);
+            WriteKBitmap18(source, dest, true, &notes);
             break;
         case pkK18:
             dest = ChangeExtension(dest, ".k");
-            WriteKBitmap18(source, dest, false);
+            WriteKBitmap18(source, dest, false, &notes);
             break;
         case pkK32:
             dest = ChangeExtension(dest, ".k");
-            WriteKBitmap32(source, dest);
+            WriteKBitmap32(source, dest, &notes);
             break;
         case pkG:
             WriteGImage(source, dest);
             break;
         default:
-            // pkRaw, pkOther and values beyond the kinds: there is no writer.
+            // pkOther and values beyond the kinds: there is no writer.
             break;
     }
+    if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
+}
+
+Bitmap DecodeToBitmap(const std::string& source) {
+    try {
+        switch (DetectPictureKind(source)) {
+            case pkRaw: {
+                std::int32_t width = 0;
+                std::int32_t height = 0;
+                if (!ParseRawSize(source, width, height) || width == 0 || height == 0) return Bitmap();
+                return DecodeRawBitmap(source, width, height);
+            }
+            case pkK18Masked:
+                return DecodeKBitmap18(source, true);
+            case pkK18:
+                return DecodeKBitmap18(source, false);
+            case pkK32:
+                return DecodeKBitmap32(source);
+            case pkG:
+                return DecodeBitmap(ReadWholeFile(source, kMaxPictureFileSize));
+            case pkOther:
+                break;
+        }
+    } catch (const DataError&) {
+        // A damaged picture is a picture that does not decode.
+    }
+    return Bitmap();
+}
+
+bool PictureDecodes(const std::string& source) {
+    return DetectPictureKind(source) == pkG || !DecodeToBitmap(source).IsNull();
 }
 
 std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
