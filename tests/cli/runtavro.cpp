@@ -1,12 +1,8 @@
 #include "cli/runtavro.h"
 
-#include <fcntl.h>
-#include <pty.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <stdexcept>
+#include <cstdlib>
 
 #include "support/testsupport.h"
 
@@ -14,87 +10,38 @@ namespace tavro::test {
 
 namespace {
 
-std::vector<char*> Argv(const std::vector<std::string>& args, std::string& binary) {
-    std::vector<char*> argv;
-    argv.push_back(binary.data());
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    return argv;
-}
-
-int ExitCodeOf(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) throw std::runtime_error("waitpid failed");
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Text(const std::string& path) {
-    Bytes b = ReadBytes(path);
+    const Bytes b = ReadBytes(path);
     return std::string(b.begin(), b.end());
+}
+
+std::string Command(const std::vector<std::string>& args) {
+    std::string command = Quoted(TAVRO_BINARY);
+    for (const std::string& a : args) command += " " + Quoted(a);
+    return command;
 }
 
 }  // namespace
 
-RunResult RunTavro(const std::vector<std::string>& args) {
-    TempDir capture;
-    const std::string outPath = capture / "out";
-    const std::string errPath = capture / "err";
-    std::string binary = TAVRO_BINARY;
-    std::vector<char*> argv = Argv(args, binary);
-    pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = ::open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0) ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execv(binary.c_str(), argv.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    r.exitCode = ExitCodeOf(pid);
-    r.out = Text(outPath);
-    r.err = Text(errPath);
-    return r;
+std::string Quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
+RunResult RunShell(const std::string& command) {
+    TempDir capture;
+    const int status = std::system(
+        (command + " </dev/null >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err")).c_str());
+    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(capture / "out"), Text(capture / "err")};
+}
+
+RunResult RunTavro(const std::vector<std::string>& args) { return RunShell(Command(args)); }
+
 RunResult RunTavroOnTerminal(const std::vector<std::string>& args) {
-    std::string binary = TAVRO_BINARY;
-    std::vector<char*> argv = Argv(args, binary);
-    int master = -1;
-    pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid < 0) throw std::runtime_error("forkpty failed");
-    if (pid == 0) {
-        ::execv(binary.c_str(), argv.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(master, buf, sizeof buf);
-        if (n > 0) {
-            r.out.append(buf, static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;  // EIO once the program has exited and closed the terminal
-        }
-    }
-    ::close(master);
-    r.exitCode = ExitCodeOf(pid);
-    return r;
+    return RunShell("script -qec " + Quoted(Command(args)) + " /dev/null");
 }
 
 std::string SampleArchive() { return std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx"; }
-
-::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << text << "\" does not contain \"" << part << "\"";
-}
 
 }  // namespace tavro::test
