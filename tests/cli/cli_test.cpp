@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 #include "cli/runtavro.h"
@@ -39,20 +40,59 @@ protected:
 
 TempDir* Cli::sample_ = nullptr;
 
-// The sample holds every kind of entry, a .raw picture and a non-picture among them:
-// packing must carry those two from raws/ for the folder to give the archive back.
-TEST_F(Cli, SampleArchiveComesBackByteForByte) {
-    const std::string folder = dir / "out/iconres";  // two levels, both made by unpack
-    RunResult unpack = RunTavro({"unpack", SampleArchive(), folder});
-    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-    EXPECT_EQ(unpack.out + unpack.err, "");  // no progress when stderr is not a terminal
-    EXPECT_EQ(FolderNames(folder + "/raws").size(), 36u);
-    for (const char* icon : {"clock.bmp", "logo.png", "busy.gif"}) EXPECT_TRUE(Exists(folder + "/icons/" + icon));
-    EXPECT_EQ(ReadBytes(folder + "/iconres.hdr").size(), 1575u);
-    RunResult pack = RunTavro({"pack", folder, dir / "out/iconres-repacked.ezx"});
-    ASSERT_EQ(pack.exitCode, 0) << pack.err;
-    EXPECT_EQ(pack.out + pack.err, "");
-    EXPECT_EQ(ReadBytes(dir / "out/iconres-repacked.ezx"), ReadBytes(SampleArchive()));
+// An 18-bit .k as the handset stores it: random 18-bit pixels, zero padding at the end
+// of each row, and, with a mask, random bits and zero bits past the last pixel of a row.
+Bytes K18(std::int32_t w, std::int32_t h, bool masked, std::mt19937& rng) {
+    const std::int32_t stride = (3 * w + 3) / 4 * 4, maskStride = ((w + 7) / 8 + 3) / 4 * 4;
+    Bytes body(static_cast<std::size_t>((stride + (masked ? maskStride : 0)) * h), 0);
+    for (std::int32_t i = 0; i < w * h; ++i) {
+        const std::int32_t v = static_cast<std::int32_t>(rng() & 0x3FFFF), y = i / w, x = i % w;
+        for (int k = 0; k < 3; ++k) body[y * stride + 3 * x + k] = static_cast<std::uint8_t>(v >> (8 * k));
+        if (masked && rng() % 3 != 0) body[stride * h + y * maskStride + x / 8] |= static_cast<std::uint8_t>(1 << (x % 8));
+    }
+    return KFile(w, h, 18, stride, body);
+}
+
+// A 32-bit .k: B G R A, alpha 0 (over colour), 255 and values between.
+Bytes K32(std::int32_t w, std::int32_t h, std::mt19937& rng) {
+    Bytes body;
+    for (std::int32_t i = 0; i < w * h; ++i) {
+        AppendU32(body, (rng() & 0xFFFFFF) | (i % 3 == 0 ? 0 : i % 3 == 1 ? 0xFF000000 : rng() << 24));
+    }
+    return KFile(w, h, 32, 4 * w, body);
+}
+
+// Unpacking to BMP and packing again gives back the archive byte for byte: the sample,
+// and an archive of odd-sized pictures with colour under transparent pixels. Packing
+// must carry the .raw picture and the non-picture from raws/.
+TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
+    std::mt19937 rng(5);
+    // Slots in another order than their names, which packing writes in ascending order.
+    const Bytes odd = BuildArchive(
+        HeaderText(1575),
+        {{"d_plain.k", K18(47, 33, false, rng), 404}, {}, {"a_masked.k", K18(47, 33, true, rng), 101},
+         {"e_unknown.g", ToBytes("neither GIF nor PNG"), 505}, {"b_wide.k", K32(47, 33, rng), 202}, {},
+         {"c_anim.g", ToBytes("GIF89a\x01\x00\x01\x00 any bytes"), 303}, {"f_one.k", K18(1, 1, true, rng), 606},
+         {"g_png.g", ToBytes("\x89PNG\r\n\x1a\n and more"), 707},
+         {"h_sky(2x2).raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x50}, 808},
+         {"i_theme.cfg", ToBytes("colour=blue\n"), 909},
+         // Both records name the icon j_note.bmp; the picture's must still be found.
+         {"j_note.bmp", ToBytes("no picture"), 1001}, {"j_note.k", K18(5, 3, true, rng), 1002}});
+    WriteBytes(dir / "odd.ezx", odd);
+    for (const std::string& archive : {SampleArchive(), dir / "odd.ezx"}) {
+        const std::string folder = dir / "out/iconres";  // two levels, both made by unpack
+        std::filesystem::remove_all(dir / "out");
+        RunResult unpack = RunTavro({"unpack", archive, folder});
+        ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
+        EXPECT_EQ(unpack.out + unpack.err, "");  // no progress when stderr is not a terminal
+        RunResult pack = RunTavro({"pack", folder, dir / "out/repacked.ezx"});
+        ASSERT_EQ(pack.exitCode, 0) << pack.err;
+        EXPECT_EQ(pack.out + pack.err, "");
+        EXPECT_TRUE(ReadBytes(dir / "out/repacked.ezx") == ReadBytes(archive)) << archive;
+    }
+    EXPECT_EQ(FolderNames(dir / "out/iconres/icons"),
+              (std::vector<std::string>{"a_masked.bmp", "b_wide.bmp", "c_anim.gif", "d_plain.bmp", "e_unknown.unk",
+                                        "f_one.bmp", "g_png.png", "h_sky(2x2).bmp", "j_note.bmp"}));
 }
 
 TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
