@@ -34,8 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
-    if (names != std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}) fuzz::Finding("packing left a file");
-    if (ListPlainFiles(folder + "icons") != std::vector<std::string>{"a.png", "b.bmp"}) fuzz::Finding("packing changed icons/");
+    if (names != std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"})
+        fuzz::Finding("packing left a file");
+    if (ListPlainFiles(folder + "icons") != std::vector<std::string>{"a.png", "b.bmp"})
+        fuzz::Finding("packing changed icons/");
     if (ListPlainFiles(folder + "raws") != std::vector<std::string>{"notes.txt", "r(2x02).raw"})
         fuzz::Finding("packing changed raws/");
     return 0;

@@ -31,7 +31,7 @@ std::map<std::string, std::vector<std::pair<std::string, std::string>>> corpus;
 void Add(const std::string& harness, const std::string& label, const std::string& bytes, std::size_t keep = 0) {
     corpus[harness].push_back({label, bytes});
     const std::size_t body = bytes.size() - keep;
-    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{16}, std::size_t{17}, std::size_t{44}, body / 2, body - 1})
+    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{16}, std::size_t{17}, body / 2, body - 1})
         if (cut < body) corpus[harness].push_back({label + "-cut" + std::to_string(cut), bytes.substr(0, keep + cut)});
 }
 
@@ -96,8 +96,10 @@ int main(int argc, char** argv) {
     }
     // Odd widths: rows with padding, mask rows past the last pixel; names read by kind.
     for (int kind : {pkK18Masked, pkK18, pkK32}) {
-        for (int width : {1, 33}) Add("picture", "k" + std::to_string(kind) + "-w" + std::to_string(width),
-                                      std::string(1, static_cast<char>(kind << 2)) + Picture(width, 2, "image/png", kind), 1);
+        for (int width : {1, 33}) {
+            const std::string k = Picture(width, 2, "image/png", kind);
+            Add("picture", "k" + std::to_string(kind) + "-w" + std::to_string(width), char(kind << 2) + k, 1);
+        }
     }
     for (const char* name : {"PIC.K", "icon(0x16).raw", "icon(16x1a).raw", "set (2) icon(16x16).raw", "icon.bmp"})
         Add("picture", name, Named(3, 1, name, Picture(3, 2, "image/bmp", name[0] == 'i' ? pkG : pkK18Masked)));
@@ -113,8 +115,9 @@ int main(int argc, char** argv) {
     };
     const std::pair<const char*, std::string> structures[] = {
         {"two-icons", Structure(2, {rec(0, "a.g", "a.png", pkG), rec(1, "b.k", "b.bmp", pkK18Masked)})},
-        {"every-kind", Structure(5, {rec(2, "b.k", "b.bmp", pkK18), rec(0, "a.g", "a.png", pkG), rec(1, "[]", "[]", pkOther),
-                                     rec(3, "r(2x02).raw", "r(2x02).png", pkRaw), rec(4, "notes.txt", "notes.png", pkOther)})},
+        {"every-kind", Structure(5, {rec(2, "b.k", "b.bmp", pkK18), rec(0, "a.g", "a.png", pkG),
+                                     rec(1, "[]", "[]", pkOther), rec(3, "r(2x02).raw", "r(2x02).png", pkRaw),
+                                     rec(4, "notes.txt", "notes.png", pkOther)})},
         {"k32-short", Structure(2, {rec(1, "b.k", "b.bmp", pkK32)})},
         {"no-slots", Structure(0, {rec(0, "a.g", "a.png", pkG)})},
         {"same-icon", Structure(2, {rec(0, "x.k", "b.bmp", pkK18), rec(1, "y.k", "b.bmp", pkK32)})},

@@ -16,39 +16,39 @@
 namespace tavro {
 namespace {
 
-using test::BuildArchive;
-using test::Bytes;
-using test::HeaderText;
-using test::StructureFile;
-using test::ToBytes;
+using namespace test;
 using Files = std::vector<std::pair<std::string, Bytes>>;
 
 Bytes Png(const std::string& tag) { return ToBytes("\x89PNG\r\n\x1a\n" + tag); }
+// A structure file of one record, resource id 1.
+Bytes One(const std::string& raw, const std::string& icon, std::uint8_t kind = pkG, std::uint32_t slot = 0) {
+    return StructureFile(1, {{slot, raw, icon, kind, 0, 1}});
+}
 
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(dir / "f/icons"); }
     void Folder(const Bytes& header, const Bytes& structure) {
-        test::WriteBytes(dir / "f/iconres.hdr", header);
-        test::WriteBytes(dir / "f/iconres.dat", structure);
+        WriteBytes(dir / "f/iconres.hdr", header);
+        WriteBytes(dir / "f/iconres.dat", structure);
     }
-    void Icon(const std::string& name, const Bytes& bytes) { test::WriteBytes(dir / "f/icons/" + name, bytes); }
+    void Icon(const std::string& name, const Bytes& bytes) { WriteBytes(dir / "f/icons/" + name, bytes); }
     // One icon, a.png, whose record makes it a.g.
     void OneIcon(const Bytes& header = HeaderText(24)) {
-        Folder(header, StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
+        Folder(header, One("a.g", "a.png"));
         Icon("a.png", Png("a"));
     }
     PackResult Pack() { return PackArchive(dir / "f/", dir / "out.ezx", rec, rec); }
-    Bytes Output() { return test::ReadBytes(dir / "out.ezx"); }
+    Bytes Output() { return ReadBytes(dir / "out.ezx"); }
 
-    test::TempDir dir;
-    test::Recorder rec;
+    TempDir dir;
+    Recorder rec;
 };
 
 TEST_F(PackTest, WorkedExampleHeaderOf1575AndTenBytesOfNames) {
     const Bytes header = HeaderText(1575);
     // Slot 1 is empty; the names "a.g\n" and "bcd.g\n" take 10 bytes.
-    Folder(header, StructureFile(3, {{0, "bcd.g", "bcd.png", pkG, 0, 10}, test::EmptyRecord(1),
+    Folder(header, StructureFile(3, {{0, "bcd.g", "bcd.png", pkG, 0, 10}, EmptyRecord(1),
                                      {2, "a.g", "a.png", pkK18Masked, 0, 20}}));
     Icon("bcd.png", Png("bcd"));
     Icon("a.png", Png("a"));      // a PNG becomes a .g copy whatever the record's kind
@@ -60,7 +60,7 @@ TEST_F(PackTest, WorkedExampleHeaderOf1575AndTenBytesOfNames) {
     // The table header: magic, header size, N, ID table at P + 20, data at P + 20 + 36.
     const std::pair<std::size_t, std::uint32_t> words[] = {
         {1588, 0xABCDDCBA}, {1592, 1575}, {1596, 3}, {1600, 1608}, {1604, 1644}};
-    for (const auto& [offset, word] : words) EXPECT_EQ(test::WordAt(out, offset), word) << offset;
+    for (const auto& [offset, word] : words) EXPECT_EQ(WordAt(out, offset), word) << offset;
     EXPECT_EQ(Bytes(out.begin() + 1620, out.begin() + 1632), Bytes(12, 0xFF));  // slot 1
     EXPECT_EQ(out, BuildArchive(header, {{"bcd.g", Png("bcd"), 10}, {}, {"a.g", Png("a"), 20}}));
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Searching for files",
@@ -79,17 +79,19 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         Files icons, raws;
         Bytes archive;
     } cases[] = {
-        {"the 115-byte example", HeaderText(55), StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, test::EmptyRecord(1)}),
+        {"the 115-byte example", HeaderText(55),
+         StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}),
          {{"a.unk", ToBytes("xyz")}}, {}, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}})},
         {"no slots: every icon passed over", HeaderText(30), StructureFile(0, {}), {{"a.png", Png("a")}}, {},
          BuildArchive(HeaderText(30), {})},
         // Another case, a kind 5 record, no record, an empty slot's names, a hidden
         // file; the second record naming k.png loses to the first.
         {"icons without a usable record", h,
-         StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2}, {2, "c.txt", "c.bmp", pkOther, 0, 3},
-                           test::EmptyRecord(3), {4, "h.g", ".hidden.png", pkG, 0, 5}, {5, "y.g", "k.png", pkG, 0, 6}}),
-         {{".hidden.png", Png("h")}, {"B.png", Png("B")}, {"[]", Png("[]")}, {"c.bmp", Png("c")}, {"extra.png", Png("e")},
-          {"k.png", Png("k")}},
+         StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2},
+                           {2, "c.txt", "c.bmp", pkOther, 0, 3}, EmptyRecord(3), {4, "h.g", ".hidden.png", pkG, 0, 5},
+                           {5, "y.g", "k.png", pkG, 0, 6}}),
+         {{".hidden.png", Png("h")}, {"B.png", Png("B")}, {"[]", Png("[]")}, {"c.bmp", Png("c")},
+          {"extra.png", Png("e")}, {"k.png", Png("k")}},
          {}, BuildArchive(h, {{"k.g", Png("k"), 1}, {}, {}, {}, {}, {}})},
         // Ordered by RawName, not by the name written; ties (m.g) in the order listed.
         {"order by raw name", h, StructureFile(3, {{0, "m.g", "b.png", pkG, 0, 1}, {1, "m.g", "a.png", pkG, 0, 2},
@@ -101,14 +103,14 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         {"entries without a writer", h,
          StructureFile(5, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 10}, {1, "b.g", "b.png", pkG, 0, 11},
                            {2, "theme.cfg", "theme.bmp", pkOther, 0, 12}, {3, "gone.txt", "gone.bmp", pkOther, 0, 13},
-                           test::EmptyRecord(4)}),
+                           EmptyRecord(4)}),
          {{"b.png", Png("b")}, {"sky(2x1).bmp", ToBytes("an edited picture that no writer takes")}},
          {{"sky(2x1).raw", raw}, {"theme.cfg", cfg}},
          BuildArchive(h, {{"sky(2x1).raw", raw, 10}, {"b.g", Png("b"), 11}, {"theme.cfg", cfg, 12}, {}, {}})},
-        {"the longest header", HeaderText(65536), StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}),
+        {"the longest header", HeaderText(65536), One("a.g", "a.png"),
          {{"a.png", Png("a")}}, {}, BuildArchive(HeaderText(65536), {{"a.g", Png("a"), 1}})},
-        {"the longest name", h, StructureFile(1, {{0, s97 + ".g", s97 + ".png", pkG, 0, 1}}), {{s97 + ".png", Png("a")}},
-         {}, BuildArchive(h, {{s97 + ".g", Png("a"), 1}})},
+        {"the longest name", h, One(s97 + ".g", s97 + ".png"), {{s97 + ".png", Png("a")}}, {},
+         BuildArchive(h, {{s97 + ".g", Png("a"), 1}})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -117,13 +119,13 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         std::filesystem::create_directories(dir / "f/icons/sub.png");  // a folder among the icons
         Folder(c.header, c.structure);
         for (const auto& [name, bytes] : c.icons) Icon(name, bytes);
-        for (const auto& [name, bytes] : c.raws) test::WriteBytes(dir / "f/raws/" + name, bytes);
+        for (const auto& [name, bytes] : c.raws) WriteBytes(dir / "f/raws/" + name, bytes);
         EXPECT_EQ(Pack(), PackResult::Packed);
         EXPECT_EQ(Output(), c.archive);
-        EXPECT_EQ(test::FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
-        EXPECT_EQ(test::FolderNames(dir / "f/icons").size(), c.icons.size() + 1);
-        EXPECT_EQ(test::FolderNames(dir / "f/raws").size(), c.raws.size());
-        for (const auto& [name, bytes] : c.raws) EXPECT_EQ(test::ReadBytes(dir / "f/raws/" + name), bytes);
+        EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
+        EXPECT_EQ(FolderNames(dir / "f/icons").size(), c.icons.size() + 1);
+        EXPECT_EQ(FolderNames(dir / "f/raws").size(), c.raws.size());
+        for (const auto& [name, bytes] : c.raws) EXPECT_EQ(ReadBytes(dir / "f/raws/" + name), bytes);
     }
 }
 
@@ -144,7 +146,8 @@ TEST(PackOrder, SortByRawNameIsTheStableSelectionOrder) {
         rest.erase(best);
     }
     EXPECT_EQ(SortByRawName(found), expected);
-    for (const auto& [a, b, result] : {std::tuple{"B.k", "a.k", -1}, {"a\x80", "a.k", 1}, {"a.k", "a.k", 0}, {"a.", "a.k", -1}}) {
+    for (const auto& [a, b, result] :
+         {std::tuple{"B.k", "a.k", -1}, {"a\x80", "a.k", 1}, {"a.k", "a.k", 0}, {"a.", "a.k", -1}}) {
         TConvRec x, y;
         x.RawName = a, y.RawName = b;
         EXPECT_EQ(CompareRawNames(x, y), result) << a << " " << b;
@@ -155,37 +158,37 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
     // No structure file: nothing shown, and the conversion folder gone again.
     EXPECT_EQ(Pack(), PackResult::NoStructureFile);
     EXPECT_TRUE(rec.log.empty());
-    EXPECT_EQ(test::FolderNames(dir / "f"), std::vector<std::string>{"icons"});
+    EXPECT_EQ(FolderNames(dir / "f"), std::vector<std::string>{"icons"});
     // Only a hidden icon: the progress window opens and closes.
     OneIcon();
     std::filesystem::rename(dir / "f/icons/a.png", dir / "f/icons/.a.png");
     EXPECT_EQ(Pack(), PackResult::NoIcons);
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Searching for files",
                                                  "caption:Retrieving skin structure", "close"}));
-    EXPECT_EQ(test::FolderNames(dir.Path()), std::vector<std::string>{"f"});
-    EXPECT_EQ(test::FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons"}));
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"f"});
+    EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons"}));
     // A conversion folder left by an earlier run is used; what it held stays, but a
     // stale file under a converted name is replaced.
     OneIcon();
     std::filesystem::create_directory(dir / "f/conv");
-    test::WriteText(dir / "f/conv/old.k", "left from an earlier run");
-    test::WriteText(dir / "f/conv/a.g", "stale");
+    WriteText(dir / "f/conv/old.k", "left from an earlier run");
+    WriteText(dir / "f/conv/a.g", "stale");
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_EQ(Output(), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
-    EXPECT_EQ(test::FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
+    EXPECT_EQ(FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
 }
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     OneIcon();
     std::filesystem::create_directory(dir / "real");
-    test::WriteText(dir / "real/target.ezx", "old");
+    WriteText(dir / "real/target.ezx", "old");
     ::chmod((dir / "real/target.ezx").c_str(), 0600);
     std::filesystem::create_symlink(dir / "real/target.ezx", dir / "out.ezx");
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "out.ezx"));
     EXPECT_EQ(std::filesystem::status(dir / "real/target.ezx").permissions(), std::filesystem::perms(0600));
-    EXPECT_EQ(test::ReadBytes(dir / "real/target.ezx"), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
-    EXPECT_EQ(test::FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
+    EXPECT_EQ(ReadBytes(dir / "real/target.ezx"), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
+    EXPECT_EQ(FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
 }
 
 // Each failure names its cause (and a file that vanished), closes the progress window,
@@ -198,13 +201,13 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     cut.pop_back();
     Bytes huge = StructureFile(1, {});
     huge.insert(huge.end(), {0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF});  // slot 0, a RawName longer than the file
-    Bytes oversized = StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}});
+    Bytes oversized = One("a.g", "a.png");
     oversized.resize((1 << 20) + 5);
     Bytes bigPicture = Png("a");
     bigPicture.resize((1 << 20) + 1);
     auto bmpIcon = [&] {  // an icon that packing converts into an 18-bit .k
-        Folder(h, StructureFile(1, {{0, "b.k", "b.bmp", pkK18Masked, 0, 1}}));
-        Icon("b.bmp", test::Bmp32(1, 1, 0, {1, 2, 3, 255}));
+        Folder(h, One("b.k", "b.bmp", pkK18Masked));
+        Icon("b.bmp", Bmp32(1, 1, 0, {1, 2, 3, 255}));
     };
     auto removeAt = [&](const char* caption, const std::string& file) {
         rec.hookCaption = caption;
@@ -218,18 +221,19 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     } cases[] = {
         {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); }, "f/iconres.hdr"},
         // A kind beyond the handset kinds has no writer: its converted file never appears.
-        {"File not found", [&] { Folder(h, StructureFile(1, {{0, "p.k", "p.bmp", 7, 0, 1}})), Icon("p.bmp", Png("p")); }},
+        {"File not found", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
         // a.gif and a.png both become conv/a.g; copying the first deletes it.
-        {"File not open", [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
+        {"File not open",
+         [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
                                 Icon("a.gif", ToBytes("GIF89a")), Icon("a.png", Png("a")); }, "", "a.g"},
         // An icon vanishing after icons/ was listed; a converted file vanishing before the data pass.
         {"File not found", [&] { bmpIcon(), removeAt("Retrieving skin structure", "f/icons/b.bmp"); }, "f/icons/b.bmp"},
         {"File not open", [&] { bmpIcon(), removeAt("Packing icons", "f/conv/b.k"); }, "f/conv/b.k", "b.k"},
-        {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, StructureFile(1, {{0, "../iconres.hdr", "x.bmp", pkOther, 0, 1}})); }},
+        {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
         {"too few", [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
-        {"at most 99", [&] { Folder(h, StructureFile(1, {{0, s98 + ".g", s98 + ".png", pkG, 0, 1}})), Icon(s98 + ".png", Png("a")); }},
-        {"LF", [&] { Folder(h, StructureFile(1, {{0, "l.g", "l\nf.png", pkG, 0, 1}})), Icon("l\nf.png", Png("a")); }},
-        {"names slot 1", [&] { OneIcon(), Folder(h, StructureFile(1, {{1, "a.g", "a.png", pkG, 0, 1}})); }},
+        {"at most 99", [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},
+        {"LF", [&] { Folder(h, One("l.g", "l\nf.png")), Icon("l\nf.png", Png("a")); }},
+        {"names slot 1", [&] { OneIcon(), Folder(h, One("a.g", "a.png", pkG, 1)); }},
         {"record 1 of 2 runs past the end", [&] { OneIcon(), Folder(h, cut); }},
         {"record 0 of 1 runs past the end", [&] { OneIcon(), Folder(h, huge); }},
         {"too short", [&] { OneIcon(), Folder(h, Bytes{1, 0}); }},
@@ -242,8 +246,8 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         SCOPED_TRACE(c.words);
         std::filesystem::remove_all(dir / "f");
         std::filesystem::create_directories(dir / "f/icons");
-        test::WriteText(dir / "out.ezx", "old archive");
-        rec = test::Recorder();
+        WriteText(dir / "out.ezx", "old archive");
+        rec = Recorder();
         c.setUp();
         std::string text, path;
         try {
@@ -254,19 +258,19 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         } catch (const DataError& e) {
             text = e.what();
         }
-        EXPECT_TRUE(test::Contains(text, c.words));
+        EXPECT_TRUE(Contains(text, c.words));
         EXPECT_TRUE(c.path.empty() || path == dir / c.path) << path;
         EXPECT_EQ(rec.Only("notfound:"), c.notFound.empty() ? std::vector<std::string>{}
                                                              : std::vector<std::string>{"notfound:" + c.notFound});
         EXPECT_TRUE(rec.log.empty() || rec.log.back() == "close");
-        EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), ToBytes("old archive"));
-        EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
-        EXPECT_FALSE(test::Exists(dir / "f/conv"));
+        EXPECT_EQ(ReadBytes(dir / "out.ezx"), ToBytes("old archive"));
+        EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
+        EXPECT_FALSE(Exists(dir / "f/conv"));
     }
     // Without an old archive, none appears.
     std::filesystem::remove(dir / "out.ezx");
     EXPECT_THROW(Pack(), DataError);
-    EXPECT_FALSE(test::Exists(dir / "out.ezx"));
+    EXPECT_FALSE(Exists(dir / "out.ezx"));
 }
 
 }  // namespace

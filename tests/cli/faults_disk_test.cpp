@@ -34,10 +34,6 @@ int RunInMountNamespace(const std::string& script, const std::vector<std::string
     return RunShell(command).exitCode;
 }
 
-std::string Text(const std::string& path) {
-    const Bytes b = ReadBytes(path);
-    return std::string(b.begin(), b.end());
-}
 
 // A 32-bit .k of 2 x 2 pixels whose colours follow `seed`.
 Bytes K32(std::uint8_t seed) {
@@ -49,7 +45,8 @@ Bytes K32(std::uint8_t seed) {
 TEST(CliFaults, FullDeviceStopsUnpackAndPack) {
     TempDir dir;
     const Bytes archive =
-        BuildArchive(HeaderText(40), {{"a.k", K32(1), 11}, {"b.k", K32(2), 12}, {"c.k", K32(3), 13}, {"d.k", K32(4), 14}});
+        BuildArchive(HeaderText(40), {{"a.k", K32(1), 11}, {"b.k", K32(2), 12}, {"c.k", K32(3), 13},
+                                      {"d.k", K32(4), 14}});
     WriteBytes(dir / "in.ezx", archive);
     const std::string target = dir / "out/";
     std::filesystem::create_directories(target + "raws");
@@ -85,16 +82,17 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
                                "cp \"$2\" \"$1/iconres.ezx\"\n"
                                "\"$TAVRO\" pack \"$3\" \"$1/iconres.ezx\" 2>\"$4.err\"; rc=$?\n"
                                "cp \"$1/iconres.ezx\" \"$4.after\"; ls -A \"$1\" >\"$4.list\"\n"
-                               "\"$TAVRO\" unpack \"$2\" \"$1/unpacked\" 2>\"$4.unpack-err\"; echo $? >\"$4.unpack-rc\"\n"
+                               "\"$TAVRO\" unpack \"$2\" \"$1/unpacked\" 2>\"$4.unpack-err\"\n"
+                               "echo $? >\"$4.unpack-rc\"\n"
                                "exit $rc\n";
     const int rc = RunInMountNamespace(script, {dir / "mnt", SampleArchive(), dir / "folder", dir / "run"});
     if (rc == kNoMount) GTEST_SKIP() << "no private mount namespace here for a small full file system";
     EXPECT_EQ(rc, 1);
-    EXPECT_TRUE(Contains(Text(dir / "run.err"), "Disk full"));
+    EXPECT_TRUE(Contains(ReadText(dir / "run.err"), "Disk full"));
     EXPECT_EQ(ReadBytes(dir / "run.after"), ReadBytes(SampleArchive()));
-    EXPECT_EQ(Text(dir / "run.list"), "iconres.ezx\n");  // no half-written temporary left
-    EXPECT_EQ(Text(dir / "run.unpack-rc"), "1\n");
-    EXPECT_TRUE(Contains(Text(dir / "run.unpack-err"), "Disk full"));
+    EXPECT_EQ(ReadText(dir / "run.list"), "iconres.ezx\n");  // no half-written temporary left
+    EXPECT_EQ(ReadText(dir / "run.unpack-rc"), "1\n");
+    EXPECT_TRUE(Contains(ReadText(dir / "run.unpack-err"), "Disk full"));
 }
 
 TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
@@ -120,12 +118,12 @@ TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
         const int rc = RunInMountNamespace(script, {dir / "ro", SampleArchive(), dir / "folder", dir / "run"});
         if (rc == kNoMount) GTEST_SKIP() << "running as root without a private mount namespace";
         for (const char* run : {"unpack", "pack"}) {
-            EXPECT_EQ(Text(dir / "run." + run + "-rc"), "1\n") << run;
-            EXPECT_TRUE(Contains(Text(dir / "run." + run + "-err"), "File access denied"));
+            EXPECT_EQ(ReadText(dir / "run." + run + "-rc"), "1\n") << run;
+            EXPECT_TRUE(Contains(ReadText(dir / "run." + run + "-err"), "File access denied"));
         }
     }
     EXPECT_EQ(FolderNames(dir / "ro"), std::vector<std::string>{"iconres.ezx"});
-    EXPECT_EQ(Text(dir / "ro/iconres.ezx"), "old archive");
+    EXPECT_EQ(ReadText(dir / "ro/iconres.ezx"), "old archive");
 }
 
 }  // namespace

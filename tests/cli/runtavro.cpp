@@ -10,10 +10,6 @@ namespace tavro::test {
 
 namespace {
 
-std::string Text(const std::string& path) {
-    const Bytes b = ReadBytes(path);
-    return std::string(b.begin(), b.end());
-}
 
 std::string Command(const std::vector<std::string>& args) {
     std::string command = Quoted(TAVRO_BINARY);
@@ -33,7 +29,8 @@ RunResult RunShell(const std::string& command) {
     TempDir capture;
     const int status = std::system(
         (command + " </dev/null >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err")).c_str());
-    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(capture / "out"), Text(capture / "err")};
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunResult{code, ReadText(capture / "out"), ReadText(capture / "err")};
 }
 
 RunResult RunTavro(const std::vector<std::string>& args) { return RunShell(Command(args)); }
