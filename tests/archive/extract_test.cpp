@@ -44,16 +44,16 @@ protected:
 };
 
 TEST_F(ExtractTest, WorkedExampleTwoSlots) {
-    Bytes archive = HeaderText(55);  // 0: the fixed 24 bytes and 31 of text
-    for (char c : std::string("a.g\n")) archive.push_back(static_cast<std::uint8_t>(c));  // 55: name and LF
+    Bytes archive = HeaderText(55);                       // 0: the fixed 24 bytes and 31 of text
+    for (char c : std::string("a.g\n")) archive.push_back(c);  // 55: the name and its LF
     archive.push_back(0);                                  // 59: one byte up to a multiple of 4
     std::copy_n("0000003c", 8, archive.begin() + 16);      // P = 60
-    for (std::uint32_t w : {0xABCDDCBAu, 55u, 2u, 80u, 104u}) AppendU32(archive, w);  // 60: magic, names
-                                                           // base, N, ID table offset, data base
-    for (std::uint32_t w : {0x1234u, 0u, 0u}) AppendU32(archive, w);  // 80: slot 0: id, name, data offsets
-    for (int k = 0; k < 3; ++k) AppendU32(archive, 0xFFFFFFFF);      // 92: slot 1, empty
-    for (std::uint32_t w : {0xDCBAABCDu, 3u}) AppendU32(archive, w);  // 104: data record: magic, size
-    for (char c : std::string("xyz")) archive.push_back(static_cast<std::uint8_t>(c));
+    // 60: table header: magic, names base, N, ID table offset, data base.
+    for (std::uint32_t w : {0xABCDDCBAu, 55u, 2u, 80u, 104u}) AppendU32(archive, w);
+    for (std::uint32_t w : {0x1234u, 0u, 0u}) AppendU32(archive, w);  // 80: slot 0: id, name and data offsets
+    for (int k = 0; k < 3; ++k) AppendU32(archive, 0xFFFFFFFF);       // 92: slot 1, empty
+    for (std::uint32_t w : {0xDCBAABCDu, 3u}) AppendU32(archive, w);  // 104: data record: magic, size, bytes
+    for (char c : std::string("xyz")) archive.push_back(c);
     ASSERT_EQ(archive.size(), 115u);
     ASSERT_EQ(archive, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}}));
 
@@ -81,9 +81,9 @@ TEST_F(ExtractTest, WhatEachArchiveLeaves) {
     odd.dataMagic = 0x12345678;
     Bytes cut = BuildArchive(h, {{"a.txt", ToBytes("0123456789"), 1}, {"b.txt", ToBytes("xy"), 2}});
     const std::uint32_t p = TablePosition(cut);
-    cut[WordAt(cut, p + 12) + 12 + 5] = 0x10;      // slot 1's name offset past the end
-    cut.resize(WordAt(cut, p + 16) + 8 + 4);       // the end inside a.txt's data
-    const std::string longest(99, 'n');                  // 99 bytes and an LF fit in 100
+    cut[WordAt(cut, p + 12) + 12 + 5] = 0x10;  // slot 1's name offset past the end
+    cut.resize(WordAt(cut, p + 16) + 8 + 4);   // the end inside a.txt's data
+    const std::string longest(99, 'n');        // 99 bytes and an LF fit in 100
     auto other = [](std::uint32_t slot, const std::string& raw, const std::string& icon, std::uint32_t id) {
         return Record{slot, raw, icon, pkOther, HashName(icon), id};
     };
