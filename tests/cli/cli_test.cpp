@@ -56,7 +56,7 @@ TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
         HeaderText(1575),
         {{"d_plain.k", odd(pkK18), 404}, {}, {"a_masked.k", odd(pkK18Masked), 101},
          {"e_unknown.g", ToBytes("neither GIF nor PNG"), 505}, {"b_wide.k", odd(pkK32), 202}, {},
-         {"c_anim.g", ToBytes("GIF89a\x01\x00\x01\x00 any bytes"), 303},
+         {"c_anim.g", ToBytes("GIF89a and any bytes"), 303},
          {"g_png.g", ToBytes("\x89PNG\r\n\x1a\n and more"), 707},
          {"h_sky(2x2).raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x50}, 808},
          {"i_theme.cfg", ToBytes("colour=blue\n"), 909},

@@ -87,7 +87,7 @@ TEST(Conversion, DecodeByKindAndContent) {
         {"g.k", KFile(1, 0x40000000, 18, 4), pkK18, "!4294967296 bytes"},
         {"h.k", Bytes{33, 0, 0, 0, 2, 0, 0, 0, 18, 0}, pkK18, "!fewer than its 99"},  // shorter than its header
         // .g: the content is copied and names the extension, whatever the target.
-        {"a.G", ToBytes("GIF89a\1\0"), pkG, "icon.gif"},
+        {"a.G", ToBytes("GIF89a\1"), pkG, "icon.gif"},
         {"b.g", ToBytes("GIF87a"), pkG, "icon.gif"},
         {"c.g", Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0}, pkG, "icon.png"},
         {"d.g", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}, pkG, "icon.unk"},
