@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (slot.empty) continue;
             if (slot.name.size() > tavro::kMaxNameLength || slot.name.find('\n') != std::string::npos)
                 tavro::fuzz::Finding("a slot name longer than 99 bytes or holding LF");
-            if (slot.presentSize > slot.storedSize || (slot.presentSize > 0 && slot.dataStart + slot.presentSize > size))
+            const bool past = slot.presentSize > 0 && slot.dataStart + slot.presentSize > size;
+            if (slot.presentSize > slot.storedSize || past)
                 tavro::fuzz::Finding("a slot's bytes reach past the end of the file");
             if (reader.ReadEntry(slot, entry.data()) != slot.presentSize)
                 tavro::fuzz::Finding("ReadEntry differs from the size the slot reports");

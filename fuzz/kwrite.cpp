@@ -16,33 +16,19 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavro;
-    static const std::string folder = tavro::fuzz::ScratchDir() + "kwrite/";
-    static bool ready = false;
-    if (!ready) {
-        tavro::fuzz::MakeFolders(folder);
-        tavro::fuzz::WarmUpImaging();
-        ready = true;
-    }
-    const std::string source = folder + "src.bmp";
-    const std::string dest = folder + "dst.k";
-    tavro::fuzz::PutFile(source, data, size);
-
-    tavro::fuzz::Guarded([&] {
+    static const std::string source = fuzz::ScratchDir() + "src.bmp", dest = fuzz::ScratchDir() + "dst.k";
+    fuzz::WarmUpImaging();
+    fuzz::PutFile(source, data, size);
+    fuzz::Guarded([&] {
         WriteKBitmap18(source, dest, true);
-        if (!FileExists(dest)) return;
         const std::vector<std::uint8_t> k = ReadWholeFile(dest, 16 + 2 * kKWorkAreaSize);
-        if (k.size() < kKHeaderSize) tavro::fuzz::Finding("a .k shorter than its header");
-        const auto width = static_cast<std::int32_t>(load_u32le(k.data()));
-        const auto height = static_cast<std::int32_t>(load_u32le(k.data() + 4));
-        const auto depth = static_cast<std::int32_t>(load_u32le(k.data() + 8));
-        const auto stride = static_cast<std::int32_t>(load_u32le(k.data() + 12));
-        if (width <= 0 || height <= 0 || depth != kDepth18 || stride != KStride18(width))
-            tavro::fuzz::Finding("a .k written with a bad header");
-        const std::uint64_t expected = kKHeaderSize + static_cast<std::uint64_t>(stride) * height +
-                                       static_cast<std::uint64_t>(KMaskStride(width)) * height;
-        if (k.size() != expected) tavro::fuzz::Finding("a .k whose size does not match its header");
+        if (k.size() < kKHeaderSize) fuzz::Finding("a .k shorter than its header");
+        const KHeader h = ParseKHeader(k.data());
+        if (h.width <= 0 || h.height <= 0 || h.depth != kDepth18 || h.stride != KStride18(h.width))
+            fuzz::Finding("a .k written with a bad header");
+        if (k.size() != kKHeaderSize + static_cast<std::uint64_t>(h.stride + KMaskStride(h.width)) * h.height)
+            fuzz::Finding("a .k whose size does not match its header");
     });
-    ::tavro::RemoveFile(dest);
-    ::tavro::RemoveFile(source);
+    RemoveFile(dest);
     return 0;
 }

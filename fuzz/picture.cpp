@@ -20,60 +20,46 @@ namespace {
 
 constexpr std::size_t kMaxNameLength = 120;
 
-// A name the harness can create inside its folder: no separator, no NUL, not "." or "..".
-std::string UsableName(std::string name) {
-    for (char& c : name)
-        if (c == '/' || c == '\0') c = '_';
-    if (name.empty() || name == "." || name == "..") name = "_" + name;
-    return name;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavro;
     if (size < 1) return 0;
-    static const std::string in = tavro::fuzz::ScratchDir() + "in/";
-    static const std::string out = tavro::fuzz::ScratchDir() + "out/";
+    static const std::string in = fuzz::ScratchDir() + "in/", out = fuzz::ScratchDir() + "out/";
     static bool ready = false;
     if (!ready) {
-        tavro::fuzz::MakeFolders(in);
-        tavro::fuzz::MakeFolders(out);
-        tavro::fuzz::WarmUpImaging();
+        fuzz::MakeFolders(in);
+        fuzz::MakeFolders(out);
+        fuzz::WarmUpImaging();
         ready = true;
     }
-
-    const unsigned selector = data[0];
-    const auto target = static_cast<TTargetFormat>((selector >> 2) & 3);
+    const auto target = static_cast<TTargetFormat>((data[0] >> 2) & 3);
+    const unsigned kind = data[0] & 3;
     std::size_t pos = 1;
-    std::string name;
-    switch (selector & 3) {
-        case 0: name = "pic.k"; break;
-        case 1: name = "pic.g"; break;
-        default: {
-            if (pos >= size) return 0;
-            std::size_t len = data[pos++];
-            if (len > kMaxNameLength) len = kMaxNameLength;
-            if (len > size - pos) len = size - pos;
-            name.assign(reinterpret_cast<const char*>(data + pos), len);
-            pos += len;
-            name = (selector & 3) == 2 ? UsableName(name + ".raw") : UsableName(name);
-        }
+    std::string name = kind == 0 ? "pic.k" : "pic.g";
+    if (kind >= 2) {
+        const std::size_t len = pos < size ? std::min<std::size_t>({data[pos++], kMaxNameLength, size - pos}) : 0;
+        name.assign(reinterpret_cast<const char*>(data + pos), len);
+        pos += len;
+        if (kind == 2) name += ".raw";
+        // A name the harness can create inside its folder: no separator, no NUL, not "." or "..".
+        for (char& c : name) c = (c == '/' || c == '\0') ? '_' : c;
+        if (name.empty() || name == "." || name == "..") name = "_" + name;
     }
     const std::string source = in + name;
-    tavro::fuzz::PutFile(source, data + pos, size - pos);
+    fuzz::PutFile(source, data + pos, size - pos);
 
-    tavro::fuzz::Guarded([&] {
+    fuzz::Guarded([&] {
         const TPictureKind detected = DetectPictureKind(source);
-        if (detected > pkOther) tavro::fuzz::Finding("DetectPictureKind gave kind " + std::to_string(detected));
+        if (detected > pkOther) fuzz::Finding("DetectPictureKind gave kind " + std::to_string(detected));
         std::string dest = out + "pic" + TargetExtensions[target];
-        TPictureKind kind = pkOther;
-        const bool converted = DecodePicture(source, dest, target, kind);
-        if (kind != detected) tavro::fuzz::Finding("DecodePicture's kind differs from DetectPictureKind's");
-        if (FolderPart(dest) != out) tavro::fuzz::Finding("the decoded picture left its folder: " + dest);
-        if (!converted && !ListPlainFiles(out).empty()) tavro::fuzz::Finding("a failed decode wrote a file");
+        TPictureKind decodedKind = pkOther;
+        const bool converted = DecodePicture(source, dest, target, decodedKind);
+        if (decodedKind != detected) fuzz::Finding("DecodePicture's kind differs from DetectPictureKind's");
+        if (FolderPart(dest) != out) fuzz::Finding("the decoded picture left its folder: " + dest);
+        if (!converted && !ListPlainFiles(out).empty()) fuzz::Finding("a failed decode wrote a file");
     });
-    tavro::fuzz::EmptyFolder(out);
-    ::tavro::RemoveFile(source);
+    fuzz::EmptyFolder(out);
+    RemoveFile(source);
     return 0;
 }

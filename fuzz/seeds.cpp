@@ -1,127 +1,76 @@
-// Writes the seed corpus of every harness: valid archives, structure files and
-// pictures of every kind, and truncations of each, into <folder>/<harness>/.
+// Writes the seed corpus of every harness into <folder>/<harness>/, with truncations of
+// each seed: the sample archive and its entries, pictures made by the standard encoders
+// and the .k writers, and archives packed from the pack harness's folder with each of
+// the structure files seeded for it.
 //
 //   fuzz_seeds <folder>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "fuzz/seedbytes.h"
+#include "archive/format.h"
+#include "archive/pack.h"
+#include "archive/reader.h"
+#include "fuzz/fuzzsupport.h"
+#include "imaging/bitmap.h"
+#include "imaging/bytes.h"
+#include "imaging/kbitmap.h"
 
 namespace {
 
-using namespace tavro::fuzz::seeds;
-namespace fs = std::filesystem;
+using namespace tavro;
 
-class Corpus {
-public:
-    Corpus(fs::path folder) : folder_(std::move(folder)) { fs::create_directories(folder_); }
+std::map<std::string, std::vector<std::pair<std::string, std::string>>> corpus;
 
-    // Writes the seed and its truncations; `keep` leading bytes (a harness's own
-    // prefix) stay whole in every truncation.
-    void Add(const std::string& label, const std::string& bytes, std::size_t keep = 0) {
-        Write(label, bytes);
-        const std::size_t body = bytes.size() - keep;
-        for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17},
-                                std::size_t{24}, std::size_t{44}, body / 2, body - 1}) {
-            if (cut >= body) continue;
-            Write(label + "-cut" + std::to_string(cut), bytes.substr(0, keep + cut));
-        }
+// A seed and its truncations; `keep` leading bytes (a harness's own prefix) stay whole.
+void Add(const std::string& harness, const std::string& label, const std::string& bytes, std::size_t keep = 0) {
+    corpus[harness].push_back({label, bytes});
+    const std::size_t body = bytes.size() - keep;
+    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{16}, std::size_t{17}, body / 2, body - 1})
+        if (cut < body) corpus[harness].push_back({label + "-cut" + std::to_string(cut), bytes.substr(0, keep + cut)});
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A picture of width x height with transparent, barely visible and opaque pixels,
+// saved as `mime`, and then, for a handset kind, written as a .k from that.
+std::string Picture(int width, int height, const char* mime, int kind = pkG) {
+    Bitmap b(width, height);
+    for (int i = 0; i < width * height; ++i) {
+        const std::uint32_t alpha = i % 5 == 0 ? 0 : (i % 3 == 0 ? 1 : 255);
+        b.SetPixel(i % width, i / width, PackArgb(alpha, i * 37 & 0xFF, i * 53 & 0xFF, (i * i + 91) & 0xFF));
     }
-    int Count() const { return count_; }
+    const std::string path = fuzz::ScratchDir() + "picture", k = fuzz::ScratchDir() + "picture.k";
+    SaveBitmap(b, path, mime);
+    if (kind == pkG) return Slurp(path);
+    kind == pkK32 ? WriteKBitmap32(path, k) : WriteKBitmap18(path, k, kind == pkK18Masked);
+    return Slurp(k);
+}
 
-private:
-    void Write(const std::string& label, const std::string& bytes) {
-        std::ofstream out(folder_ / label, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ++count_;
+// A structure file for the pack harness's folder, written with the format's own writer.
+std::string Structure(std::uint32_t count, const std::vector<TConvRec>& records) {
+    std::vector<std::uint8_t> out(kStructureCountSize);
+    store_u32le(out.data(), count);
+    for (TConvRec rec : records) {
+        std::size_t pos = out.size();
+        rec.NameHash = HashName(rec.IconName);
+        out.resize(pos + StructureRecordSize(rec));
+        PutStructureRecord(rec, pos, out.data());
     }
-    fs::path folder_;
-    int count_ = 0;
-};
-
-std::string Selector(int kind, int target) { return std::string(1, static_cast<char>(kind | (target << 2))); }
-
-std::string Named(int kind, int target, const std::string& name) {
-    return Selector(kind, target) + static_cast<char>(name.size()) + name;
+    return std::string(out.begin(), out.end());
 }
 
-void PictureSeeds(Corpus& c) {
-    c.Add("k18", Selector(0, 2) + K18(5, 3, false), 1);
-    c.Add("k18-mask", Selector(0, 1) + K18(5, 3, true), 1);
-    c.Add("k18-mask-w33", Selector(0, 0) + K18(33, 2, true), 1);
-    c.Add("k18-1x1", Selector(0, 3) + K18(1, 1, true), 1);
-    c.Add("k32", Selector(0, 1) + K32(4, 3), 1);
-    c.Add("k32-gif", Selector(0, 0) + K32(3, 2), 1);
-    c.Add("g-gif", Selector(1, 2) + TinyGif(), 1);
-    c.Add("g-png", Selector(1, 1) + Png(3, 2), 1);
-    c.Add("g-jpeg", Selector(1, 3) + Jpeg(3, 2));
-    const std::string n1 = "icon(15x15)";
-    c.Add("raw-15x15", Named(2, 1, n1) + Raw(15, 15), 2 + n1.size());
-    const std::string n2 = "a(4X02)";
-    c.Add("raw-4x2", Named(2, 2, n2) + Raw(4, 2), 2 + n2.size());
-    const std::string n3 = "x(3x003)";
-    c.Add("raw-3x3-gif", Named(2, 0, n3) + Raw(3, 3), 2 + n3.size());
-    c.Add("raw-zero-width", Named(2, 1, "icon(0x16)") + Raw(2, 2));
-    c.Add("raw-bad-height", Named(2, 1, "icon(16x1a)") + Raw(2, 2));
-    c.Add("raw-nested", Named(2, 1, "set (2) icon(16x16)") + Raw(2, 2));
-    c.Add("name-upper-k", Named(3, 1, "PIC.K") + K18(3, 2, true));
-    c.Add("name-upper-raw", Named(3, 2, "Icon(2x02).Raw") + Raw(2, 2));
-    c.Add("name-none", Named(3, 1, "readme") + "text");
-    c.Add("name-bmp", Named(3, 1, "icon.bmp") + Bmp24(2, 2));
-}
-
-void KWriteSeeds(Corpus& c) {
-    c.Add("bmp32", Bmp32(5, 3));
-    c.Add("bmp32-w33", Bmp32(33, 2));
-    c.Add("bmp24", Bmp24(5, 3));
-    std::string topDown = Bmp32(4, 3);
-    topDown[22] = static_cast<char>(0xFD);  // height -3: rows stored top row first
-    topDown[23] = topDown[24] = topDown[25] = static_cast<char>(0xFF);
-    c.Add("bmp32-top-down", topDown);
-    c.Add("png", Png(4, 4));
-    c.Add("jpeg", Jpeg(4, 4));
-    c.Add("gif", TinyGif());
-}
-
-void ExtractSeeds(Corpus& c) {
-    // The two-slot archive of the layout description: 115 bytes.
-    c.Add("two-slots", Archive({{7, false, "a.k", "abc"}, {0, true, "", ""}}, 55));
-    c.Add("every-kind", Archive({{1, false, "m.k", K18(5, 3, true)},
-                                 {2, false, "n.k", K18(4, 2, false)},
-                                 {3, true, "", ""},
-                                 {4, false, "t.k", K32(3, 2)},
-                                 {5, false, "g.g", TinyGif()},
-                                 {6, false, "p.g", Png(2, 2)},
-                                 {7, false, "i(4x02).raw", Raw(4, 2)},
-                                 {8, false, "readme.txt", "not a picture"}},
-                                60));
-    c.Add("no-slots", Archive({}, 40));
-    c.Add("upper-digits", Archive({{9, false, "u.K", K32(2, 2)}}, 48, true));
-    c.Add("long-header", Archive({{1, false, "h.g", Png(2, 1)}, {2, true, "", ""}}, 1600));
-    c.Add("same-name", Archive({{1, false, "d.k", K18(2, 2, true)}, {2, false, "d.k", K32(1, 1)}}, 32));
-}
-
-void PackSeeds(Corpus& c) {
-    c.Add("two-icons", Structure(2, {{0, "a.g", "a.png", 4, 11}, {1, "b.k", "b.bmp", 1, 12}}));
-    c.Add("k18-k32", Structure(3, {{2, "b.k", "b.bmp", 2, 5}, {0, "a.k", "a.png", 3, 6}, {1, "[]", "[]", 5, 0}}));
-    c.Add("k32", Structure(2, {{1, "b.k", "b.bmp", 3, 1}}));
-    c.Add("no-slots", Structure(0, {{0, "a.g", "a.png", 4, 1}}));
-    c.Add("raw-kind", Structure(1, {{0, "b(4x03).raw", "b.bmp", 0, 1}}));
-    c.Add("same-icon", Structure(2, {{0, "x.k", "b.bmp", 1, 1}, {1, "y.k", "b.bmp", 2, 2}}));
-    c.Add("kind-9", Structure(1, {{0, "b.k", "b.bmp", 9, 1}}));
-    c.Add("carried-raws", Structure(4, {{3, "r(2x02).raw", "r(2x02).png", 0, 1},
-                                        {1, "notes.txt", "notes.png", 5, 2},
-                                        {0, "a.g", "a.png", 4, 3},
-                                        {2, "gone.raw", "gone.png", 0, 4}}));
-}
-
-void PathSeeds(Corpus& c) {
-    for (const char* name : {"icon(176x220).raw", "C:/set (2)/icon(16x16).raw", "out/a.b.bmp", "set.v2/readme",
-                             "a.", "dir/", "ICON.G", "x(99999999999x12).raw", "x(12x-4).raw", "(1x22)"})
-        c.Add(name[0] == '\0' ? "empty" : std::string("p") + std::to_string(c.Count()), name);
+// The picture harness's input: its selector byte (kind, target format), the name, the content.
+std::string Named(int kind, int target, const std::string& name, const std::string& content) {
+    return std::string(1, static_cast<char>(kind | target << 2)) + static_cast<char>(name.size()) + name + content;
 }
 
 }  // namespace
@@ -131,20 +80,78 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
         return 2;
     }
-    const fs::path root = argv[1];
-    int total = 0;
-    struct Set {
-        const char* name;
-        void (*fill)(Corpus&);
-    };
-    for (const Set& s : {Set{"picture", PictureSeeds}, Set{"kwrite", KWriteSeeds}, Set{"extract", ExtractSeeds},
-                         Set{"pack", PackSeeds}, Set{"paths", PathSeeds},
-                         Set{"info", ExtractSeeds}}) {
-        fs::remove_all(root / s.name);
-        Corpus c(root / s.name);
-        s.fill(c);
-        std::printf("fuzz_seeds: %s: %d inputs\n", s.name, c.Count());
-        total += c.Count();
+    // The sample's entries: .k and .g as they are, a .raw or other file under its name.
+    ArchiveReader reader(TAVRO_SAMPLE_ARCHIVE);
+    std::vector<std::uint8_t> entry(kPictureAreaSize);
+    int n = 0;
+    for (const ArchiveSlot& slot : reader.ReadSlots()) {
+        if (slot.empty) continue;
+        const std::string bytes(entry.begin(), entry.begin() + static_cast<long>(reader.ReadEntry(slot, entry.data())));
+        const std::string ext = slot.name.substr(slot.name.rfind('.'));
+        const int kind = ext == ".k" ? 0 : ext == ".g" ? 1 : ext == ".raw" ? 2 : 3;
+        const std::string name = kind == 2 ? slot.name.substr(0, slot.name.size() - 4) : slot.name;
+        Add("picture", slot.name, kind < 2 ? std::string(1, static_cast<char>(kind | (n++ % 4) << 2)) + bytes
+                                           : Named(kind, n++ % 4, name, bytes), kind < 2 ? 1 : 2 + name.size());
+        if (kind == 1) Add("kwrite", slot.name, bytes);
     }
-    return total > 0 ? 0 : 1;
+    // Odd widths: rows with padding, mask rows past the last pixel; names read by kind.
+    for (int kind : {pkK18Masked, pkK18, pkK32}) {
+        for (int width : {1, 33}) {
+            const std::string k = Picture(width, 2, "image/png", kind);
+            Add("picture", "k" + std::to_string(kind) + "-w" + std::to_string(width), char(kind << 2) + k, 1);
+        }
+    }
+    for (const char* name : {"PIC.K", "icon(0x16).raw", "icon(16x1a).raw", "set (2) icon(16x16).raw", "icon.bmp"})
+        Add("picture", name, Named(3, 1, name, Picture(3, 2, "image/bmp", name[0] == 'i' ? pkG : pkK18Masked)));
+
+    // Sources of the .k writer in every standard format; a BMP stored top row first.
+    for (const char* mime : TargetMimeTypes) Add("kwrite", mime + 6, Picture(5, 3, mime));
+    Add("kwrite", "bmp-w33", Picture(33, 2, "image/bmp"));
+    Add("kwrite", "bmp-top-down", Picture(4, 3, "image/bmp").replace(22, 4, "\xFD\xFF\xFF\xFF"));  // height -3
+
+    // Structure files for the pack harness's folder, and the archives they pack into.
+    auto rec = [](std::uint32_t slot, const char* raw, const char* icon, std::uint8_t kind) {
+        return TConvRec{0, 0x41000u + slot, raw, icon, slot, kind};
+    };
+    const std::pair<const char*, std::string> structures[] = {
+        {"two-icons", Structure(2, {rec(0, "a.g", "a.png", pkG), rec(1, "b.k", "b.bmp", pkK18Masked)})},
+        {"every-kind", Structure(5, {rec(2, "b.k", "b.bmp", pkK18), rec(0, "a.g", "a.png", pkG),
+                                     rec(1, "[]", "[]", pkOther), rec(3, "r(2x02).raw", "r(2x02).png", pkRaw),
+                                     rec(4, "notes.txt", "notes.png", pkOther)})},
+        {"k32-short", Structure(2, {rec(1, "b.k", "b.bmp", pkK32)})},
+        {"no-slots", Structure(0, {rec(0, "a.g", "a.png", pkG)})},
+        {"same-icon", Structure(2, {rec(0, "x.k", "b.bmp", pkK18), rec(1, "y.k", "b.bmp", pkK32)})},
+        {"kind-9", Structure(1, {rec(0, "b.k", "b.bmp", 9)})},
+        {"gone-raw", Structure(2, {rec(1, "gone.raw", "gone.png", pkRaw), rec(0, "a.g", "a.png", pkG)})},
+    };
+    const std::string folder = fuzz::ScratchDir() + "pack/";
+    fuzz::MakePackFolder(folder);
+    for (const auto& [label, structure] : structures) {
+        Add("pack", label, structure);
+        fuzz::PutFile(folder + "iconres.dat", structure);
+        NullProgress progress;
+        NullMessages messages;
+        fuzz::Guarded([&, label = label] {
+            if (PackArchive(folder, folder + "out.ezx", progress, messages) != PackResult::Packed) return;
+            std::string archive = Slurp(folder + "out.ezx");
+            Add("extract", label, archive);
+            Add("info", label, archive);
+            for (std::size_t k = 16; k < 24; ++k) archive[k] = static_cast<char>(std::toupper(archive[k]));
+            Add("extract", std::string(label) + "-upper", archive);
+        });
+    }
+    Add("extract", "sample", Slurp(TAVRO_SAMPLE_ARCHIVE));
+    Add("info", "sample", Slurp(TAVRO_SAMPLE_ARCHIVE));
+    for (const char* name : {"icon(176x220).raw", "C:/set (2)/icon(16x16).raw", "out/a.b.bmp", "set.v2/readme", "a.",
+                             "dir/", "ICON.G", "x(99999999999x12).raw", "x(12x-4).raw", "(1x22)"})
+        Add("paths", "p" + std::to_string(corpus["paths"].size()), name);
+
+    for (const auto& [harness, seeds] : corpus) {
+        const std::filesystem::path dir = std::filesystem::path(argv[1]) / harness;
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        for (const auto& [label, bytes] : seeds) std::ofstream(dir / label, std::ios::binary) << bytes;
+        std::printf("fuzz_seeds: %s: %zu inputs\n", harness.c_str(), seeds.size());
+    }
+    return corpus.size() == 6 ? 0 : 1;
 }

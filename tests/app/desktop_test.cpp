@@ -29,7 +29,6 @@
 #include "imaging/bitmap.h"
 #include "archive/format.h"
 #include "imaging/paths.h"
-#include "archive/archive_fixture.h"
 #include "app/scripteddialogs.h"
 #include "support/testsupport.h"
 

@@ -2,13 +2,14 @@
 // deletes comes back as such, and nothing else is lost on the way.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "archive/extract.h"
 #include "archive/pack.h"
 #include "archive/settings.h"
-#include "archive_fixture.h"
 #include "imaging/bitmap.h"
+#include "support/testsupport.h"
 
 namespace tavro {
 namespace {

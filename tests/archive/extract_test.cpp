@@ -1,19 +1,22 @@
-// Extraction: the worked example byte for byte, the files and records per kind of
-// slot, what the sinks see, and the refusals that keep bad archives from writing
-// outside the target folder or past a buffer.
+// Extraction: the worked example byte for byte, what each kind of archive leaves in
+// the target folder, every target format, and the refusals that keep bad archives
+// from writing outside the target folder or past a buffer.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "archive/extract.h"
+#include "archive/format.h"
 #include "archive/settings.h"
-#include "archive_fixture.h"
+#include "imaging/bitmap.h"
 #include "imaging/errors.h"
+#include "support/testsupport.h"
 
 namespace tavro {
 namespace {
 
-using test::Bytes;
-using test::Recorder;
-using test::Slot;
+using namespace test;
+using Files = std::vector<std::pair<std::string, Bytes>>;  // names sorted, and contents
 
 class ExtractTest : public ::testing::Test {
 protected:
@@ -21,249 +24,211 @@ protected:
 
     // Writes the archive and extracts it into the folder "out/" of the temp dir.
     void Extract(const Bytes& archive) {
-        test::WriteBytes(dir / "iconres.ezx", archive);
-        ExtractArchive(dir / "iconres.ezx", Out(), rec, rec, rec);
-    }
-    std::string Out() {
+        WriteBytes(dir / "iconres.ezx", archive);
         std::filesystem::create_directories(dir / "out");
-        return dir / "out/";
+        rec = Recorder();
+        ExtractArchive(dir / "iconres.ezx", dir / "out/", rec, rec, rec);
     }
-    Bytes Dat() { return test::ReadBytes(dir / "out/iconres.dat"); }
+    Bytes Out(const std::string& name) { return ReadBytes(dir / ("out/" + name)); }
+    void ExpectFiles(const std::string& folder, const Files& files) {
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : files) {
+            names.push_back(name);
+            EXPECT_EQ(Out(folder + name), bytes) << name;
+        }
+        EXPECT_EQ(FolderNames(dir / ("out/" + folder)), names);
+    }
 
-    test::TempDir dir;
+    TempDir dir;
     Recorder rec;
 };
 
-// The 55-byte header text of the worked example: the fixed 24 bytes and 31 of text.
-Bytes ExampleHeader() { return test::HeaderText(55); }
-
 TEST_F(ExtractTest, WorkedExampleTwoSlots) {
-    Bytes archive = ExampleHeader();
-    test::AppendText(archive, "a.g\n");  // 55: the name and its LF
-    archive.push_back(0);                // 59: one byte up to a multiple of 4
-    const char* digits = "0000003c";     // P = 60
-    std::copy(digits, digits + 8, archive.begin() + 16);
-    test::AppendU32(archive, 0xABCDDCBA);  // 60: table header
-    test::AppendU32(archive, 55);          //     names base
-    test::AppendU32(archive, 2);           //     N
-    test::AppendU32(archive, 80);          //     ID table offset
-    test::AppendU32(archive, 104);         //     data base
-    test::AppendU32(archive, 0x1234);      // 80: slot 0: ResourceId
-    test::AppendU32(archive, 0);           //     name offset
-    test::AppendU32(archive, 0);           //     data offset
-    for (int k = 0; k < 3; ++k) test::AppendU32(archive, 0xFFFFFFFF);  // 92: slot 1, empty
-    test::AppendU32(archive, 0xDCBAABCD);  // 104: data record
-    test::AppendU32(archive, 3);
-    test::AppendText(archive, "xyz");
+    Bytes archive = HeaderText(55);                       // 0: the fixed 24 bytes and 31 of text
+    for (char c : std::string("a.g\n")) archive.push_back(c);  // 55: the name and its LF
+    archive.push_back(0);                                  // 59: one byte up to a multiple of 4
+    std::copy_n("0000003c", 8, archive.begin() + 16);      // P = 60
+    // 60: table header: magic, names base, N, ID table offset, data base.
+    for (std::uint32_t w : {0xABCDDCBAu, 55u, 2u, 80u, 104u}) AppendU32(archive, w);
+    for (std::uint32_t w : {0x1234u, 0u, 0u}) AppendU32(archive, w);  // 80: slot 0: id, name and data offsets
+    for (int k = 0; k < 3; ++k) AppendU32(archive, 0xFFFFFFFF);       // 92: slot 1, empty
+    for (std::uint32_t w : {0xDCBAABCDu, 3u}) AppendU32(archive, w);  // 104: data record: magic, size, bytes
+    for (char c : std::string("xyz")) archive.push_back(c);
     ASSERT_EQ(archive.size(), 115u);
-    ASSERT_EQ(archive, test::BuildArchive(ExampleHeader(), {{"a.g", test::ToBytes("xyz"), 0x1234}, {}}));
+    ASSERT_EQ(archive, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}}));
 
-    Extract(archive);
-
-    EXPECT_EQ(test::ReadBytes(dir / "out/iconres.hdr"), archive);  // shorter than 1575: all of it
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/a.g"), test::ToBytes("xyz"));
-    // Neither GIF nor PNG: the .g comes out as a .unk copy whatever the target.
-    EXPECT_EQ(test::ReadBytes(dir / "out/icons/a.unk"), test::ToBytes("xyz"));
-    EXPECT_EQ(test::FolderNames(dir / "out/icons"), std::vector<std::string>{"a.unk"});
-
-    EXPECT_EQ(Dat(), test::StructureFile(2, {{0, "a.g", "a.unk", pkG, HashName("a.unk"), 0x1234},
-                                             {1, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF}}));
-
-    EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "append:a.g", "pos:0",
-                                                 "pos:100", "select", "close"}));
-    EXPECT_EQ(WorkFolder, dir / "out/");
-}
-
-TEST_F(ExtractTest, DigitsInEitherCaseAndWrongMagicWordsFindTheSameTable) {
-    const std::vector<Slot> slots = {{}, {"b.txt", test::ToBytes("hello"), 9}, {"a.txt", test::ToBytes("hi"), 8}};
-    test::ArchiveOptions upper;
-    upper.upperCaseDigits = true;
-    upper.tableMagic = 0;
-    upper.dataMagic = 0x12345678;
-    // Enough names to put a letter digit into P.
-    Bytes header = test::HeaderText(170);
-    Bytes a = test::BuildArchive(header, slots);
-    Bytes b = test::BuildArchive(header, slots, upper);
-    ASSERT_NE(a, b);
-    ASSERT_NE(std::string(b.begin() + 16, b.begin() + 24), std::string(a.begin() + 16, a.begin() + 24));
-
-    Extract(a);
-    const Bytes datA = Dat();
-    Recorder first = rec;
-    rec = Recorder();
-    Extract(b);  // over the first extraction: existing folders and files are fine
-    EXPECT_EQ(Dat(), datA);
-    EXPECT_EQ(rec.lines, first.lines);
-    EXPECT_EQ(rec.lines, (std::vector<std::string>{"b.txt", "a.txt"}));
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/b.txt"), test::ToBytes("hello"));
-}
-
-TEST_F(ExtractTest, NoSlots) {
-    Extract(test::BuildArchive(test::HeaderText(30), {}));
-    EXPECT_EQ(Dat(), Bytes(4, 0));
-    EXPECT_TRUE(test::FolderNames(dir / "out/raws").empty());
-    EXPECT_TRUE(test::FolderNames(dir / "out/icons").empty());
-    EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "select", "close"}));
-}
-
-TEST_F(ExtractTest, OnlyEmptySlotsGive25ByteRecords) {
-    Extract(test::BuildArchive(test::HeaderText(40), {{}, {}, {}}));
-    std::vector<test::Record> empties;
-    for (std::uint32_t i = 0; i < 3; ++i)
-        empties.push_back({i, "[]", "[]", pkOther, HashName("[]"), 0xFFFFFFFF});
-    const Bytes dat = Dat();
-    ASSERT_EQ(dat.size(), 4u + 3 * 25);  // slot, two lengths, "[]" twice, kind, hash, ResourceId
-    EXPECT_EQ(dat, test::StructureFile(3, empties));
-    EXPECT_TRUE(rec.lines.empty());
-    EXPECT_TRUE(test::FolderNames(dir / "out/raws").empty());
-    EXPECT_EQ(rec.Only("pos:"), (std::vector<std::string>{"pos:0", "pos:50", "pos:100"}));
-}
-
-TEST_F(ExtractTest, NonPictureAndGifEntries) {
-    AppSettings.TargetFormat = tfPng;
-    const Bytes gif = test::ToBytes("GIF89a-rest-of-a-gif");
-    Extract(test::BuildArchive(test::HeaderText(24), {{"readme.txt", test::ToBytes("text"), 1}, {"pic.G", gif, 2}}));
-
-    // Copied and listed, recorded with the target extension, never decoded.
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/readme.txt"), test::ToBytes("text"));
-    // The content decides: GIF8 gives .gif although the target is PNG.
-    EXPECT_EQ(test::ReadBytes(dir / "out/icons/pic.gif"), gif);
-    EXPECT_EQ(test::FolderNames(dir / "out/icons"), std::vector<std::string>{"pic.gif"});
-
-    EXPECT_EQ(Dat(),
-              test::StructureFile(2, {{0, "readme.txt", "readme.png", pkOther, HashName("readme.png"), 1},
-                                      {1, "pic.G", "pic.gif", pkG, HashName("pic.gif"), 2}}));
-    EXPECT_EQ(rec.lines, (std::vector<std::string>{"readme.txt", "pic.G"}));
-}
-
-TEST_F(ExtractTest, DuplicateNamesKeepEveryLineAndRecordAndTheLaterFile) {
-    // Two slots with one name: the builder lays their data out in slot order.
-    Extract(test::BuildArchive(test::HeaderText(24), {{"x.txt", test::ToBytes("first"), 1},
-                                                      {"x.txt", test::ToBytes("second"), 2}}));
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/x.txt"), test::ToBytes("second"));
-    EXPECT_EQ(rec.lines, (std::vector<std::string>{"x.txt", "x.txt"}));
-    const Bytes dat = Dat();
-    EXPECT_EQ(test::WordAt(dat, 0), 2u);
-    EXPECT_EQ(dat.size(), 4u + 2 * (21 + 5 + 5));
-}
-
-TEST_F(ExtractTest, HeaderCopyIsAlwaysTheFirst1575Bytes) {
-    const Bytes archive = test::BuildArchive(test::HeaderText(2000), {{"a.txt", test::ToBytes("abc"), 1}});
-    Extract(archive);
-    EXPECT_EQ(test::ReadBytes(dir / "out/iconres.hdr"), Bytes(archive.begin(), archive.begin() + 1575));
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/a.txt"), test::ToBytes("abc"));
-}
-
-TEST_F(ExtractTest, MissingArchiveWritesNothing) {
-    const auto e = test::Caught<IoError>([&] { ExtractArchive(dir / "none.ezx", Out(), rec, rec, rec); });
-    ASSERT_TRUE(e);
-    EXPECT_STREQ(e->what(), "File not found");
-    EXPECT_TRUE(test::FolderNames(dir / "out").empty());
-    EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "close"}));
-}
-
-TEST_F(ExtractTest, RawCopyThatCannotBeCreatedShowsErrorBox) {
-    Out();
-    test::WriteText(dir / "out/raws", "a file where the folder should be");
-    const auto e = test::Caught<IoError>([&] {
-        Extract(test::BuildArchive(test::HeaderText(24), {{"a.txt", test::ToBytes("abc"), 1}}));
-    });
-    ASSERT_TRUE(e);
-    EXPECT_STREQ(e->what(), "File not open");
-    EXPECT_EQ(e->Path(), dir / "out/raws/a.txt");
-    EXPECT_EQ(rec.Only("error:"), std::vector<std::string>{"error:" + dir / "out/raws/a.txt"});
-    EXPECT_EQ(rec.log.back(), "close");
-    // The structure file was created before the slots and stays empty.
-    EXPECT_EQ(Dat(), Bytes());
-}
-
-TEST_F(ExtractTest, DataAndNamesPastTheEndAreShortReads) {
-    Bytes archive = test::BuildArchive(test::HeaderText(24), {{"a.txt", test::ToBytes("0123456789"), 1},
-                                                              {"b.txt", test::ToBytes("xy"), 2}});
-    // Cut the archive inside a.txt's data: b's record is gone, a's is short.
-    const std::uint32_t p = test::TablePosition(archive);
-    const std::uint32_t base = test::WordAt(archive, p + 16);
-    archive.resize(base + 8 + 4);
-    // Slot 1's name offset now points past the end.
-    const std::uint32_t table = test::WordAt(archive, p + 12);
-    archive[table + 12 + 4] = 0x00;
-    archive[table + 12 + 5] = 0x10;
-    Extract(archive);
-    EXPECT_EQ(test::ReadBytes(dir / "out/raws/a.txt"), test::ToBytes("0123"));
-    EXPECT_EQ(test::FolderNames(dir / "out/raws"), std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(rec.lines, std::vector<std::string>{"a.txt"});
-    EXPECT_EQ(Dat(), test::StructureFile(2, {{0, "a.txt", "a.bmp", pkOther, HashName("a.bmp"), 1},
-                                             {1, "[]", "[]", pkOther, HashName("[]"), 2}}));
-}
-
-// Names that would leave raws/ or icons/, or overwrite the companion files.
-TEST_F(ExtractTest, UnsafeNamesStopWithDataErrorAndWriteNothingOutside) {
-    const std::vector<std::string> names = {"../evil.txt", "..", ".", "sub/x.txt", std::string("a\0b.txt", 7)};
-    for (const std::string& bad : names) {
-        SCOPED_TRACE(bad);
-        rec = Recorder();
-        std::filesystem::remove_all(dir / "out");
-        const auto e = test::Caught<DataError>([&] {
-            Extract(test::BuildArchive(test::HeaderText(24),
-                                       {{"ok.txt", test::ToBytes("1"), 1}, {bad, test::ToBytes("2"), 2}}));
-        });
-        ASSERT_TRUE(e);
-        EXPECT_NE(std::string(e->what()).find("slot 1"), std::string::npos) << e->what();
-        EXPECT_EQ(e->Path(), dir / "iconres.ezx");
-        EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"iconres.ezx", "out"}));
-        EXPECT_EQ(test::FolderNames(dir / "out"),
-                  (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
-        EXPECT_EQ(test::FolderNames(dir / "out/raws"), std::vector<std::string>{"ok.txt"});
-        EXPECT_EQ(rec.log.back(), "close");
+    for (int run = 0; run < 2; ++run) {  // the second over the first: existing files are fine
+        Extract(archive);
+        EXPECT_EQ(Out("iconres.hdr"), archive);  // shorter than 1575: all of it
+        ExpectFiles("raws/", {{"a.g", ToBytes("xyz")}});
+        // Neither GIF nor PNG: the .g comes out as a .unk copy whatever the target.
+        ExpectFiles("icons/", {{"a.unk", ToBytes("xyz")}});
+        EXPECT_EQ(Out("iconres.dat"), StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}));
+        EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "append:a.g", "pos:0",
+                                                     "pos:100", "select", "close"}));
+        EXPECT_EQ(WorkFolder, dir / "out/");
     }
 }
 
-TEST_F(ExtractTest, ArchivesBeyondTheLimitsAreRefused) {
-    auto expectRefused = [&](const Bytes& archive, const std::string& words) {
-        rec = Recorder();
-        const auto e = test::Caught<DataError>([&] { Extract(archive); });
-        ASSERT_TRUE(e) << "no error for " << words;
-        EXPECT_NE(std::string(e->what()).find(words), std::string::npos) << e->what();
-        EXPECT_EQ(rec.log.back(), "close");
+// The raw copies, icons, list lines and structure records each archive leaves; the
+// header copy is always the archive's first 1575 bytes.
+TEST_F(ExtractTest, WhatEachArchiveLeaves) {
+    const Bytes h = HeaderText(24);
+    const Bytes gif = ToBytes("GIF89a-rest-of-a-gif");
+    ArchiveOptions odd;
+    odd.upperCaseDigits = true;
+    odd.tableMagic = 0;
+    odd.dataMagic = 0x12345678;
+    Bytes cut = BuildArchive(h, {{"a.txt", ToBytes("0123456789"), 1}, {"b.txt", ToBytes("xy"), 2}});
+    const std::uint32_t p = TablePosition(cut);
+    cut[WordAt(cut, p + 12) + 12 + 5] = 0x10;  // slot 1's name offset past the end
+    cut.resize(WordAt(cut, p + 16) + 8 + 4);   // the end inside a.txt's data
+    const std::string longest(99, 'n');        // 99 bytes and an LF fit in 100
+    auto other = [](std::uint32_t slot, const std::string& raw, const std::string& icon, std::uint32_t id) {
+        return Record{slot, raw, icon, pkOther, HashName(icon), id};
     };
+    struct Case {
+        const char* what;
+        Bytes archive;
+        Files raws, icons;
+        std::vector<std::string> lines;
+        Bytes dat;
+        TTargetFormat target = tfBmp;
+    };
+    const Case cases[] = {
+        {"no slots", BuildArchive(HeaderText(30), {}), {}, {}, {}, Bytes(4, 0)},
+        {"only empty slots: 25-byte records", BuildArchive(HeaderText(40), {{}, {}, {}}), {}, {}, {},
+         StructureFile(3, {EmptyRecord(0), EmptyRecord(1), EmptyRecord(2)})},
+        // Enough names to put a letter digit into P.
+        {"upper-case digits, wrong magic words",
+         BuildArchive(HeaderText(170), {{}, {"b.txt", ToBytes("hello"), 9}, {"a.txt", ToBytes("hi"), 8}}, odd),
+         {{"a.txt", ToBytes("hi")}, {"b.txt", ToBytes("hello")}}, {}, {"b.txt", "a.txt"},
+         StructureFile(3, {EmptyRecord(0), other(1, "b.txt", "b.bmp", 9), other(2, "a.txt", "a.bmp", 8)})},
+        // Not decoded but recorded with the target's extension; a .G by its content.
+        {"non-picture and GIF", BuildArchive(h, {{"readme.txt", ToBytes("text"), 1}, {"pic.G", gif, 2}}),
+         {{"pic.G", gif}, {"readme.txt", ToBytes("text")}}, {{"pic.gif", gif}}, {"readme.txt", "pic.G"},
+         StructureFile(2, {other(0, "readme.txt", "readme.png", 1), {1, "pic.G", "pic.gif", pkG, 0x1748, 2}}), tfPng},
+        {"duplicate names: every line and record, the later file",
+         BuildArchive(h, {{"x.txt", ToBytes("first"), 1}, {"x.txt", ToBytes("second"), 2}}),
+         {{"x.txt", ToBytes("second")}}, {}, {"x.txt", "x.txt"},
+         StructureFile(2, {other(0, "x.txt", "x.bmp", 1), other(1, "x.txt", "x.bmp", 2)})},
+        {"data and names past the end are short reads", cut, {{"a.txt", ToBytes("0123")}}, {}, {"a.txt"},
+         StructureFile(2, {other(0, "a.txt", "a.bmp", 1), EmptyRecord(1, 2)})},
+        // Three bytes of header read as zeros: depth 0 is the 32-bit variant, which does not decode.
+        {"a picture that does not decode", BuildArchive(HeaderText(55), {{"a.k", ToBytes("xyz"), 7}, {}}),
+         {{"a.k", ToBytes("xyz")}}, {}, {"a.k"},
+         StructureFile(2, {{0, "a.k", "a.bmp", pkK32, 0x642, 7}, EmptyRecord(1)})},
+        {"a long header and the longest name", BuildArchive(HeaderText(2000), {{longest, ToBytes("abc"), 1}}),
+         {{longest, ToBytes("abc")}}, {}, {longest}, StructureFile(1, {other(0, longest, longest + ".bmp", 1)})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir / "out");
+        AppSettings.TargetFormat = c.target;
+        Extract(c.archive);
+        const std::size_t copied = std::min<std::size_t>(1575, c.archive.size());
+        EXPECT_EQ(Out("iconres.hdr"), Bytes(c.archive.begin(), c.archive.begin() + static_cast<long>(copied)));
+        ExpectFiles("raws/", c.raws);
+        ExpectFiles("icons/", c.icons);
+        EXPECT_EQ(rec.lines, c.lines);
+        EXPECT_EQ(Out("iconres.dat"), c.dat);
+    }
+}
 
-    // More than 65,536 slots.
-    Bytes many = test::BuildArchive(test::HeaderText(24), {});
-    many[24 + 8] = 0x01;
-    many[24 + 10] = 0x01;  // N = 65537
-    expectRefused(many, "65537 slots");
+// Each target format by its index in the format tables: the icon's extension, its
+// content, and its record's name. JPEG has no alpha: it keeps the colour under it.
+TEST_F(ExtractTest, IconsComeInTheTargetFormat) {
+    // 2 x 1 at 18 bits, both red 48, green 16, blue 8 (08 04 03), 2 bytes of padding;
+    // a mask row where pixel 1 alone is opaque.
+    const Bytes k = KFile(2, 1, 18, 8, {0x08, 0x04, 0x03, 0x08, 0x04, 0x03, 0, 0, 0x02, 0, 0, 0});
+    const std::tuple<TTargetFormat, std::string, std::string> cases[] = {
+        {tfGif, "p.gif", "GIF89a"}, {tfPng, "p.png", "\x89PNG"}, {tfBmp, "p.bmp", "BM"},
+        {tfJpeg, "p.jpg", "\xFF\xD8\xFF"}};
+    for (const auto& [target, icon, magic] : cases) {
+        SCOPED_TRACE(icon);
+        std::filesystem::remove_all(dir / "out");
+        AppSettings.TargetFormat = target;
+        Extract(BuildArchive(HeaderText(24), {{"p.k", k, 1}}));
+        ASSERT_EQ(FolderNames(dir / "out/icons"), std::vector<std::string>{icon});
+        EXPECT_TRUE(ReadText(dir / ("out/icons/" + icon)).starts_with(magic));
+        EXPECT_EQ(Out("iconres.dat"), StructureFile(1, {{0, "p.k", icon, pkK18Masked, HashName(icon), 1}}));
+        const Bitmap b = LoadBitmap(dir / ("out/icons/" + icon));
+        ASSERT_EQ(b.Width(), 2);
+        EXPECT_EQ(AlphaOf(b.GetPixel(0, 0)), target == tfJpeg ? 255u : 0u);
+        for (int x = target == tfJpeg ? 0 : 1; x < 2; ++x) {
+            for (auto [got, want] : {std::pair{RedOf(b.GetPixel(x, 0)), 192}, {GreenOf(b.GetPixel(x, 0)), 64},
+                                     {BlueOf(b.GetPixel(x, 0)), 32}, {AlphaOf(b.GetPixel(x, 0)), 255}})
+                EXPECT_NEAR(got, want, 6) << x;
+        }
+    }
+}
 
-    // A picture over 1 MiB.
-    Bytes big = test::BuildArchive(test::HeaderText(24), {{"a.txt", test::ToBytes("x"), 1}});
-    const std::uint32_t base = test::WordAt(big, test::TablePosition(big) + 16);
-    big[base + 4] = 0x01;
-    big[base + 5] = 0x00;
-    big[base + 6] = 0x10;  // S = 0x100001
-    expectRefused(big, "more than 1048576");
-
-    // A name without LF in its first 100 bytes; 99 bytes and an LF are fine.
-    const std::string longest(99, 'n');
-    Extract(test::BuildArchive(test::HeaderText(24), {{longest, test::ToBytes("x"), 1}}));
-    EXPECT_EQ(rec.lines, std::vector<std::string>{longest});
-    expectRefused(test::BuildArchive(test::HeaderText(24), {{longest + "n", test::ToBytes("x"), 1}}),
-                  "no LF in its first 100 bytes");
-
-    // Too short to hold the digits; a table header or ID table past the end.
-    expectRefused(test::ToBytes("motoskin\n\nv1.00\n0000"), "too short");
-    Bytes farTable = test::BuildArchive(test::HeaderText(24), {});
+// Each refusal names the archive and the reason, closes the progress window, and
+// leaves nothing outside raws/ and icons/ of the target folder.
+TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
+    const Bytes h = HeaderText(24);
+    std::vector<std::pair<Bytes, std::string>> cases;
+    const std::vector<std::string> unsafe = {"../evil.txt", "..", ".", "sub/x.txt", std::string("a\0b.txt", 7)};
+    for (const std::string& bad : unsafe)
+        cases.push_back({BuildArchive(h, {{"ok.txt", ToBytes("1"), 1}, {bad, ToBytes("2"), 2}}), "slot 1"});
+    Bytes many = BuildArchive(h, {});
+    many[24 + 8] = 0x01, many[24 + 10] = 0x01;  // N = 65537
+    cases.push_back({many, "65537 slots"});
+    Bytes big = BuildArchive(h, {{"a.txt", ToBytes("x"), 1}});
+    const std::uint32_t base = WordAt(big, TablePosition(big) + 16);
+    big[base + 4] = 0x01, big[base + 5] = 0x00, big[base + 6] = 0x10;  // S = 0x100001
+    cases.push_back({big, "more than 1048576"});
+    cases.push_back({BuildArchive(h, {{std::string(100, 'n'), ToBytes("x"), 1}}), "no LF in its first 100 bytes"});
+    cases.push_back({ToBytes("motoskin\n\nv1.00\n0000"), "too short"});
+    Bytes farTable = BuildArchive(h, {});
     farTable[16] = '1';
-    expectRefused(farTable, "past the end");
-    Bytes cutTable = test::BuildArchive(test::HeaderText(24), {{"a.txt", {}, 1}, {"b.txt", {}, 2}});
+    cases.push_back({farTable, "past the end"});
+    Bytes cutTable = BuildArchive(h, {{"a.txt", {}, 1}, {"b.txt", {}, 2}});
     cutTable.resize(24 + 12 + 20 + 12 + 4);
-    expectRefused(cutTable, "runs past the end");
-
+    cases.push_back({cutTable, "runs past the end"});
     // Structure records over 1 MiB: 41,944 empty slots of 25 bytes each.
-    Bytes header = test::HeaderText(24);
-    Bytes empties = test::BuildArchive(header, std::vector<Slot>(41944));
-    expectRefused(empties, "structure records");
-    Bytes fits = test::BuildArchive(header, std::vector<Slot>(41943));
-    Extract(fits);
-    EXPECT_EQ(Dat().size(), 4u + 41943u * 25);
+    cases.push_back({BuildArchive(h, std::vector<Slot>(41944)), "structure records"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        std::filesystem::remove_all(dir / "out");
+        const auto e = Caught<DataError>([&] { Extract(c.first); });
+        ASSERT_TRUE(e);
+        EXPECT_TRUE(Contains(e->what(), c.second));
+        EXPECT_EQ(e->Path(), dir / "iconres.ezx");
+        EXPECT_EQ(rec.log.back(), "close");
+        EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"iconres.ezx", "out"}));
+        for (const std::string& name : FolderNames(dir / "out"))
+            EXPECT_TRUE(name == "iconres.hdr" || name == "iconres.dat" || name == "raws" || name == "icons") << name;
+        EXPECT_LE(FolderNames(dir / "out/raws").size(), 1u);
+    }
+    Extract(BuildArchive(h, std::vector<Slot>(41943)));
+    EXPECT_EQ(Out("iconres.dat").size(), 4u + 41943u * 25);
+}
+
+TEST_F(ExtractTest, FileErrorsNameTheFile) {
+    // A missing archive: nothing written.
+    std::filesystem::create_directories(dir / "out");
+    auto e = Caught<IoError>([&] { ExtractArchive(dir / "none.ezx", dir / "out/", rec, rec, rec); });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "File not found");
+    EXPECT_TRUE(FolderNames(dir / "out").empty());
+    EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "close"}));
+
+    // A folder where the second raw copy belongs: the error box names it, the entry
+    // before is complete, the one after never begun, and the structure file, created
+    // before the slots, stays empty.
+    const Bytes k = KFile(1, 1, 32, 4, {0x30, 0x20, 0x10, 0xFF});
+    std::filesystem::create_directories(dir / "out/raws/b.k");
+    e = Caught<IoError>(
+        [&] { Extract(BuildArchive(HeaderText(32), {{"a.k", k, 1}, {"b.k", k, 2}, {"c.k", k, 3}})); });
+    ASSERT_TRUE(e);
+    EXPECT_STREQ(e->what(), "File not open");
+    EXPECT_EQ(e->Path(), dir / "out/raws/b.k");
+    EXPECT_EQ(rec.Only("error:"), std::vector<std::string>{"error:" + dir / "out/raws/b.k"});
+    EXPECT_EQ(rec.log.back(), "close");
+    EXPECT_EQ(Out("raws/a.k"), k);
+    EXPECT_FALSE(Exists(dir / "out/raws/c.k"));
+    EXPECT_EQ(Out("iconres.dat"), Bytes());
 }
 
 }  // namespace

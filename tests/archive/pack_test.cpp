@@ -1,373 +1,280 @@
-// Packing: the worked examples byte for byte, which icons make it into the archive
-// and in what order, the sinks, and failures that leave an existing archive alone.
+// Packing: the worked example byte for byte, which icons and raw copies make it into
+// the archive and in what order, and failures that name their cause and leave an
+// existing archive as it was.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <random>
 
 #include "archive/pack.h"
-#include "archive_fixture.h"
 #include "imaging/errors.h"
+#include "support/testsupport.h"
 
 namespace tavro {
 namespace {
 
-using test::Bytes;
-using test::Record;
-using test::Recorder;
+using namespace test;
+using Files = std::vector<std::pair<std::string, Bytes>>;
+
+Bytes Png(const std::string& tag) { return ToBytes("\x89PNG\r\n\x1a\n" + tag); }
+// A structure file of one record, resource id 1.
+Bytes One(const std::string& raw, const std::string& icon, std::uint8_t kind = pkG, std::uint32_t slot = 0) {
+    return StructureFile(1, {{slot, raw, icon, kind, 0, 1}});
+}
 
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(dir / "f/icons"); }
-
     void Folder(const Bytes& header, const Bytes& structure) {
-        test::WriteBytes(dir / "f/iconres.hdr", header);
-        test::WriteBytes(dir / "f/iconres.dat", structure);
+        WriteBytes(dir / "f/iconres.hdr", header);
+        WriteBytes(dir / "f/iconres.dat", structure);
     }
-    void Icon(const std::string& name, const Bytes& bytes) { test::WriteBytes(dir / "f/icons/" + name, bytes); }
-    // A folder of one icon, a.png, whose record makes it a.g; it packs to OneIconArchive().
-    void OneIcon(const Bytes& header = test::HeaderText(24)) {
-        Folder(header, test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
+    void Icon(const std::string& name, const Bytes& bytes) { WriteBytes(dir / "f/icons/" + name, bytes); }
+    // One icon, a.png, whose record makes it a.g.
+    void OneIcon(const Bytes& header = HeaderText(24)) {
+        Folder(header, One("a.g", "a.png"));
         Icon("a.png", Png("a"));
     }
-    static Bytes OneIconArchive() { return test::BuildArchive(test::HeaderText(24), {{"a.g", Png("a"), 1}}); }
     PackResult Pack() { return PackArchive(dir / "f/", dir / "out.ezx", rec, rec); }
-    Bytes Output() { return test::ReadBytes(dir / "out.ezx"); }
+    Bytes Output() { return ReadBytes(dir / "out.ezx"); }
 
-    // Packs and expects the error type; returns its text.
-    template <typename Error>
-    std::string PackFails() {
-        const auto e = test::Caught<Error>([&] { Pack(); });
-        EXPECT_TRUE(e) << "no error";
-        return e ? e->what() : "";
-    }
-
-    static Bytes Png(const std::string& tag) { return test::ToBytes("\x89PNG\r\n\x1a\n" + tag); }
-
-    test::TempDir dir;
+    TempDir dir;
     Recorder rec;
 };
 
 TEST_F(PackTest, WorkedExampleHeaderOf1575AndTenBytesOfNames) {
-    const Bytes header = test::HeaderText(1575);
+    const Bytes header = HeaderText(1575);
     // Slot 1 is empty; the names "a.g\n" and "bcd.g\n" take 10 bytes.
-    Folder(header, test::StructureFile(3, {{0, "bcd.g", "bcd.png", pkG, 0, 10},
-                                           test::EmptyRecord(1),
-                                           {2, "a.g", "a.png", pkK18Masked, 0, 20}}));
+    Folder(header, StructureFile(3, {{0, "bcd.g", "bcd.png", pkG, 0, 10}, EmptyRecord(1),
+                                     {2, "a.g", "a.png", pkK18Masked, 0, 20}}));
     Icon("bcd.png", Png("bcd"));
-    Icon("a.png", Png("a"));  // a PNG becomes a .g copy whatever the record's kind
-
+    Icon("a.png", Png("a"));      // a PNG becomes a .g copy whatever the record's kind
+    Icon("extra.png", Png("e"));  // no record: never packed, but counted by the progress bar
     EXPECT_EQ(Pack(), PackResult::Packed);
     const Bytes out = Output();
-    EXPECT_EQ(test::TextAt(out, 16, 8), "00000634");
-    EXPECT_EQ(test::TextAt(out, 1575, 10), "a.g\nbcd.g\n");
-    EXPECT_EQ(Bytes(out.begin() + 1585, out.begin() + 1588), Bytes(3, 0));
-    EXPECT_EQ(test::WordAt(out, 1588), 0xABCDDCBAu);
-    EXPECT_EQ(test::WordAt(out, 1592), 1575u);
-    EXPECT_EQ(test::WordAt(out, 1596), 3u);
-    EXPECT_EQ(test::WordAt(out, 1600), 1608u);
-    EXPECT_EQ(test::WordAt(out, 1604), 1608u + 36);
+    EXPECT_EQ(std::string(out.begin() + 16, out.begin() + 24), "00000634");  // P = 1575 + 10 + 3
+    EXPECT_EQ(std::string(out.begin() + 1575, out.begin() + 1588), std::string("a.g\nbcd.g\n\0\0\0", 13));
+    // The table header: magic, header size, N, ID table at P + 20, data at P + 20 + 36.
+    const std::pair<std::size_t, std::uint32_t> words[] = {
+        {1588, 0xABCDDCBA}, {1592, 1575}, {1596, 3}, {1600, 1608}, {1604, 1644}};
+    for (const auto& [offset, word] : words) EXPECT_EQ(WordAt(out, offset), word) << offset;
     EXPECT_EQ(Bytes(out.begin() + 1620, out.begin() + 1632), Bytes(12, 0xFF));  // slot 1
-    EXPECT_EQ(out, test::BuildArchive(header, {{"bcd.g", Png("bcd"), 10}, {}, {"a.g", Png("a"), 20}}));
-
+    EXPECT_EQ(out, BuildArchive(header, {{"bcd.g", Png("bcd"), 10}, {}, {"a.g", Png("a"), 20}}));
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Searching for files",
-                                                 "caption:Retrieving skin structure", "pos:0", "pos:100", "pos:0",
-                                                 "caption:Packing icons", "pos:0", "pos:100", "close"}));
-    // The pack folder is only read; the conversion folder is gone.
-    EXPECT_EQ(test::FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons"}));
-    EXPECT_EQ(test::FolderNames(dir / "f/icons"), (std::vector<std::string>{"a.png", "bcd.png"}));
-    EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
+                                                 "caption:Retrieving skin structure", "pos:0", "pos:50", "pos:100",
+                                                 "pos:0", "caption:Packing icons", "pos:50", "pos:100", "close"}));
 }
 
-TEST_F(PackTest, WorkedExampleTwoSlotArchiveOf115Bytes) {
-    Folder(test::HeaderText(55),
-           test::StructureFile(2, {{0, "a.g", "a.unk", pkG, HashName("a.unk"), 0x1234}, test::EmptyRecord(1)}));
-    Icon("a.unk", test::ToBytes("xyz"));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    const Bytes out = Output();
-    EXPECT_EQ(out.size(), 115u);
-    EXPECT_EQ(test::TextAt(out, 16, 8), "0000003c");
-    EXPECT_EQ(out, test::BuildArchive(test::HeaderText(55), {{"a.g", test::ToBytes("xyz"), 0x1234}, {}}));
-}
-
-TEST_F(PackTest, NoSlotsSkipsEveryIcon) {
-    Folder(test::HeaderText(30), test::StructureFile(0, {}));
-    Icon("a.png", Png("a"));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    Bytes expected = test::HeaderText(30);
-    std::copy_n("00000020", 8, expected.begin() + 16);
-    expected.push_back(0);
-    expected.push_back(0);
-    for (std::uint32_t w : {0xABCDDCBAu, 30u, 0u, 52u, 52u}) test::AppendU32(expected, w);
-    EXPECT_EQ(Output(), expected);
-}
-
-TEST_F(PackTest, IconsWithoutAUsableRecordAddNothing) {
-    const Bytes header = test::HeaderText(24);
-    Icon("k.png", Png("k"));
-    Icon("B.png", Png("B"));        // differs from its record only in case
-    Icon("c.bmp", Png("c"));        // a record of kind 5
-    Icon("extra.png", Png("e"));    // no record
-    Icon("[]", Png("[]"));          // the names of an empty slot's record
-    Icon(".stray.png", Png("h"));   // hidden, and no record names it
-    Folder(header, test::StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1},
-                                           {1, "b.g", "b.png", pkG, 0, 2},
-                                           {2, "c.txt", "c.bmp", pkOther, 0, 3},
-                                           test::EmptyRecord(3),
-                                           {4, "h.g", ".hidden.png", pkG, 0, 5},
-                                           {5, "y.g", "k.png", pkG, 0, 6}}));  // the icon goes to the first
-    std::filesystem::create_directory(dir / "f/icons/sub.png");
-    Pack();
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{"k.g", Png("k"), 1}, {}, {}, {}, {}, {}}));
-    // Every listed file counts for the progress bar, skipped ones included.
-    EXPECT_EQ(rec.Only("pos:").size(), 5u + 1 + 1);
-}
-
-// A .raw picture and an entry that is no picture have no writer: they come back from
-// raws/ unchanged, in their place in the name order, and raws/ keeps them.
-TEST_F(PackTest, EntriesWithoutWriterComeFromRaws) {
-    const Bytes header = test::HeaderText(24);
-    Folder(header, test::StructureFile(5, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 10},
-                                           {1, "b.g", "b.png", pkG, 0, 11},
-                                           {2, "theme.cfg", "theme.bmp", pkOther, 0, 12},
-                                           {3, "gone.txt", "gone.bmp", pkOther, 0, 13},
-                                           test::EmptyRecord(4)}));
-    std::filesystem::create_directory(dir / "f/raws");
-    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x40};
-    test::WriteBytes(dir / "f/raws/sky(2x1).raw", raw);
-    test::WriteText(dir / "f/raws/theme.cfg", "colour=blue\n");
-    std::string icon = dir / "f/icons/sky(2x1).bmp";  // unchanged: the copy is packed
+// A folder (header, structure file, icons, raw copies) and the archive it packs into.
+// The folder is only read, and no conversion folder stays behind.
+TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
+    const Bytes h = HeaderText(24), raw = {0xF8, 0x00, 0x07, 0xE0, 0x40}, cfg = ToBytes("colour=blue\n");
+    const std::string s97(97, 's');  // stem + ".g": the longest name, 99 bytes
+    WriteBytes(dir / "sky(2x1).raw", raw);
+    std::string skyIcon = dir / "sky.bmp";  // the .raw picture's icon, unchanged
     TPictureKind kind = pkOther;
-    DecodePicture(dir / "f/raws/sky(2x1).raw", icon, tfBmp, kind);
-    Icon("b.png", Png("b"));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{"sky(2x1).raw", raw, 10},
-                                                    {"b.g", Png("b"), 11},
-                                                    {"theme.cfg", test::ToBytes("colour=blue\n"), 12},
-                                                    {},
-                                                    {}}));
-    EXPECT_EQ(test::FolderNames(dir / "f/raws"), (std::vector<std::string>{"sky(2x1).raw", "theme.cfg"}));
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));
-
-    // A record whose name would lead out of raws/ is refused.
-    Folder(header, test::StructureFile(1, {{0, "../iconres.hdr", "x.bmp", pkOther, 0, 1}}));
-    EXPECT_NE(PackFails<DataError>().find("slot 0 contains \"/\""), std::string::npos);
+    DecodePicture(dir / "sky(2x1).raw", skyIcon, tfBmp, kind);
+    const struct {
+        const char* what;
+        Bytes header, structure;
+        Files icons, raws;
+        Bytes archive;
+    } cases[] = {
+        {"the 115-byte example", HeaderText(55),
+         StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}),
+         {{"a.unk", ToBytes("xyz")}}, {}, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}})},
+        {"no slots: every icon passed over", HeaderText(30), StructureFile(0, {}), {{"a.png", Png("a")}}, {},
+         BuildArchive(HeaderText(30), {})},
+        // Another case, a kind 5 record, no record, an empty slot's names, a dot-file no
+        // record names; the second record naming k.png loses to the first.
+        {"icons without a usable record", h,
+         StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2},
+                           {2, "c.txt", "c.bmp", pkOther, 0, 3}, EmptyRecord(3), {4, "h.g", ".hidden.png", pkG, 0, 5},
+                           {5, "y.g", "k.png", pkG, 0, 6}}),
+         {{".stray.png", Png("h")}, {"B.png", Png("B")}, {"[]", Png("[]")}, {"c.bmp", Png("c")},
+          {"extra.png", Png("e")}, {"k.png", Png("k")}},
+         {}, BuildArchive(h, {{"k.g", Png("k"), 1}, {}, {}, {}, {}, {}})},
+        // Ordered by RawName, not by the name written; ties (m.g) in the order listed.
+        {"order by raw name", h, StructureFile(3, {{0, "m.g", "b.png", pkG, 0, 1}, {1, "m.g", "a.png", pkG, 0, 2},
+                                                   {2, "c.g", "c.png", pkG, 0, 3}}),
+         {{"a.png", Png("a")}, {"b.png", Png("bb")}, {"c.png", Png("ccc")}}, {},
+         BuildArchive(h, {{"b.g", Png("bb"), 1, "m1"}, {"a.g", Png("a"), 2, "m0"}, {"c.g", Png("ccc"), 3, "c"}})},
+        // An unchanged .raw picture and a non-picture come from raws/, in their place in
+        // name order; one whose copy is gone stays out.
+        {"entries without a writer", h,
+         StructureFile(5, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 10}, {1, "b.g", "b.png", pkG, 0, 11},
+                           {2, "theme.cfg", "theme.bmp", pkOther, 0, 12}, {3, "gone.txt", "gone.bmp", pkOther, 0, 13},
+                           EmptyRecord(4)}),
+         {{"b.png", Png("b")}, {"sky(2x1).bmp", ReadBytes(skyIcon)}},
+         {{"sky(2x1).raw", raw}, {"theme.cfg", cfg}},
+         BuildArchive(h, {{"sky(2x1).raw", raw, 10}, {"b.g", Png("b"), 11}, {"theme.cfg", cfg, 12}, {}, {}})},
+        {"the longest header", HeaderText(65536), One("a.g", "a.png"),
+         {{"a.png", Png("a")}}, {}, BuildArchive(HeaderText(65536), {{"a.g", Png("a"), 1}})},
+        {"the longest name", h, One(s97 + ".g", s97 + ".png"), {{s97 + ".png", Png("a")}}, {},
+         BuildArchive(h, {{s97 + ".g", Png("a"), 1}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir / "f");
+        std::filesystem::create_directories(dir / "f/raws");
+        std::filesystem::create_directories(dir / "f/icons/sub.png");  // a folder among the icons
+        Folder(c.header, c.structure);
+        for (const auto& [name, bytes] : c.icons) Icon(name, bytes);
+        for (const auto& [name, bytes] : c.raws) WriteBytes(dir / "f/raws/" + name, bytes);
+        EXPECT_EQ(Pack(), PackResult::Packed);
+        EXPECT_EQ(Output(), c.archive);
+        EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
+        EXPECT_EQ(FolderNames(dir / "f/icons").size(), c.icons.size() + 1);
+        EXPECT_EQ(FolderNames(dir / "f/raws").size(), c.raws.size());
+        for (const auto& [name, bytes] : c.raws) EXPECT_EQ(ReadBytes(dir / "f/raws/" + name), bytes);
+    }
 }
 
-TEST_F(PackTest, OrderIsByRawNameWithTiesInListingOrder) {
-    const Bytes header = test::HeaderText(24);
-    Folder(header, test::StructureFile(3, {{0, "m.g", "b.png", pkG, 0, 1},
-                                           {1, "m.g", "a.png", pkG, 0, 2},
-                                           {2, "c.g", "c.png", pkG, 0, 3}}));
-    Icon("a.png", Png("a"));
-    Icon("b.png", Png("bb"));
-    Icon("c.png", Png("ccc"));
-    Pack();
-    const Bytes out = Output();
-    // The names written are the converted files' names, in RawName order.
-    EXPECT_EQ(test::TextAt(out, 24, 12), "c.g\na.g\nb.g\n");
-    const std::uint32_t table = 24 + 12 + 20;
-    const std::uint32_t pngSize = 8;
-    auto slot = [&](int i, int word) { return test::WordAt(out, table + 12 * i + 4 * word); };
-    EXPECT_EQ(slot(2, 1), 0u);  // c first
-    EXPECT_EQ(slot(1, 1), 4u);  // then a, listed before b
-    EXPECT_EQ(slot(0, 1), 8u);
-    EXPECT_EQ(slot(2, 2), 0u);
-    EXPECT_EQ(slot(1, 2), 8 + pngSize + 3);
-    EXPECT_EQ(slot(0, 2), 8 + pngSize + 3 + 8 + pngSize + 1);
-    EXPECT_EQ(slot(0, 0), 1u);
-    const std::uint32_t data = table + 36;
-    EXPECT_EQ(test::WordAt(out, data), 0xDCBAABCDu);
-    EXPECT_EQ(test::WordAt(out, data + 4), pngSize + 3);
-    EXPECT_EQ(test::TextAt(out, data + 8 + pngSize, 3), "ccc");
-}
-
-TEST_F(PackTest, SortByRawNameIsTheStableSelectionOrder) {
+TEST(PackOrder, SortByRawNameIsTheStableSelectionOrder) {
+    // Names over bytes that a case-folding or signed comparison would order otherwise.
     std::mt19937 rng(11);
     std::vector<TConvRec> found(3000);
-    for (std::uint32_t i = 0; i < found.size(); ++i) {
-        found[i].RawName = rng() % 4 == 0 ? "" : std::string(1 + rng() % 3, static_cast<char>(0x7E + rng() % 4));
-        found[i].SlotIndex = i;
+    for (TConvRec& r : found) {
+        for (std::uint32_t k = rng() % 4; k > 0; --k) r.RawName += "Ba\x7f\x80"[rng() % 4];
     }
-    // The selection sort packing is defined by: take the first strictly smallest.
-    std::vector<std::uint32_t> rest(found.size());
+    // The order packing is defined by: take the first strictly smallest of the rest.
+    std::vector<std::uint32_t> rest(found.size()), expected;
     for (std::uint32_t i = 0; i < rest.size(); ++i) rest[i] = i;
-    std::vector<std::uint32_t> expected;
     while (!rest.empty()) {
-        std::size_t best = 0;
-        for (std::size_t k = 0; k < rest.size(); ++k) {
-            if (CompareRawNames(found[rest[k]], found[rest[best]]) == -1) best = k;
-        }
-        expected.push_back(rest[best]);
-        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(best));
+        auto best = rest.begin();
+        for (auto k = rest.begin(); k != rest.end(); ++k) best = found[*k].RawName < found[*best].RawName ? k : best;
+        expected.push_back(*best);
+        rest.erase(best);
     }
     EXPECT_EQ(SortByRawName(found), expected);
-
-    TConvRec a;
-    TConvRec b;
-    a.RawName = "B.k";
-    b.RawName = "a.k";
-    EXPECT_EQ(CompareRawNames(a, b), -1);
-    a.RawName = "a\x80";
-    EXPECT_EQ(CompareRawNames(a, b), 1);
-    a.RawName = "a.k";
-    EXPECT_EQ(CompareRawNames(a, b), 0);
-    a.RawName = "a.";
-    EXPECT_EQ(CompareRawNames(a, b), -1);
+    for (const auto& [a, b, result] :
+         {std::tuple{"B.k", "a.k", -1}, {"a\x80", "a.k", 1}, {"a.k", "a.k", 0}, {"a.", "a.k", -1}}) {
+        TConvRec x, y;
+        x.RawName = a, y.RawName = b;
+        EXPECT_EQ(CompareRawNames(x, y), result) << a << " " << b;
+    }
 }
 
-TEST_F(PackTest, NothingToPack) {
-    // No structure file: nothing written, nothing shown, the conversion folder gone.
+TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
+    // No structure file: nothing shown, and the conversion folder gone again.
     EXPECT_EQ(Pack(), PackResult::NoStructureFile);
     EXPECT_TRUE(rec.log.empty());
-    EXPECT_EQ(test::FolderNames(dir / "f"), std::vector<std::string>{"icons"});
-
-    // No icons: the progress window opens and closes.
-    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}}));
-    Icon(".hidden.png", Png("h"));
+    EXPECT_EQ(FolderNames(dir / "f"), std::vector<std::string>{"icons"});
+    // Only a hidden icon: the progress window opens and closes.
+    OneIcon();
+    std::filesystem::rename(dir / "f/icons/a.png", dir / "f/icons/.a.png");
     EXPECT_EQ(Pack(), PackResult::NoIcons);
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Searching for files",
                                                  "caption:Retrieving skin structure", "close"}));
-    EXPECT_FALSE(test::Exists(dir / "out.ezx"));
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));
-}
-
-TEST_F(PackTest, ConvertedFileNameClashShowsNotFound) {
-    // a.gif and a.png both become conv/a.g; copying the first deletes it.
-    Folder(test::HeaderText(24), test::StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1},
-                                                         {1, "q.g", "a.png", pkG, 0, 2}}));
-    Icon("a.gif", test::ToBytes("GIF89a"));
-    Icon("a.png", Png("a"));
-    test::WriteText(dir / "out.ezx", "old archive");
-    EXPECT_EQ(PackFails<IoError>(), "File not open");
-    EXPECT_EQ(rec.Only("notfound:"), std::vector<std::string>{"notfound:a.g"});
-    EXPECT_EQ(rec.log.back(), "close");
-    EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
-    EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));
-}
-
-TEST_F(PackTest, LeftoverConversionFolderIsReused) {
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"f"});
+    EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons"}));
+    // A conversion folder left by an earlier run is used; what it held stays, but a
+    // stale file under a converted name is replaced.
     OneIcon();
     std::filesystem::create_directory(dir / "f/conv");
+    WriteText(dir / "f/conv/old.k", "left from an earlier run");
+    WriteText(dir / "f/conv/a.g", "stale");
     EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));  // it ended up empty
-
-    std::filesystem::create_directory(dir / "f/conv");
-    test::WriteText(dir / "f/conv/old.k", "left from an earlier run");
-    test::WriteText(dir / "f/conv/a.g", "stale");
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(Output(), OneIconArchive());
-    EXPECT_EQ(test::FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
-}
-
-// A failed packing leaves the archive the user pointed at as it was, and no
-// temporary file beside it.
-TEST_F(PackTest, FailureLeavesExistingOutputUntouched) {
-    test::WriteText(dir / "out.ezx", "old archive");
-    OneIcon();
-    std::filesystem::remove(dir / "f/iconres.hdr");
-    EXPECT_EQ(PackFails<IoError>(), "File not found");
-    EXPECT_EQ(rec.log.back(), "close");
-    EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
-    EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
-
-    // Without an old archive, none appears.
-    std::filesystem::remove(dir / "out.ezx");
-    PackFails<IoError>();
-    EXPECT_FALSE(test::Exists(dir / "out.ezx"));
-
-    // A kind beyond the handset kinds has no writer: its converted file never appears.
-    test::WriteText(dir / "out.ezx", "old archive");
-    Folder(test::HeaderText(24), test::StructureFile(1, {{0, "p.k", "p.bmp", 7, 0, 1}}));
-    Icon("p.bmp", test::ToBytes("BM"));
-    EXPECT_EQ(PackFails<IoError>(), "File not found");
-    EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
-    EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
-    EXPECT_FALSE(test::Exists(dir / "f/conv"));
+    EXPECT_EQ(Output(), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
+    EXPECT_EQ(FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
 }
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     OneIcon();
     std::filesystem::create_directory(dir / "real");
-    test::WriteText(dir / "real/target.ezx", "old");
+    WriteText(dir / "real/target.ezx", "old");
     ::chmod((dir / "real/target.ezx").c_str(), 0600);
     std::filesystem::create_symlink(dir / "real/target.ezx", dir / "out.ezx");
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "out.ezx"));
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "real/target.ezx").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(test::ReadBytes(dir / "real/target.ezx"), OneIconArchive());
-    EXPECT_EQ(test::FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
+    EXPECT_EQ(std::filesystem::status(dir / "real/target.ezx").permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(ReadBytes(dir / "real/target.ezx"), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
+    EXPECT_EQ(FolderNames(dir / "real"), std::vector<std::string>{"target.ezx"});
 }
 
-// Each refusal leaves an existing archive as it was and no conversion folder.
-TEST_F(PackTest, InputsBeyondTheLimitsAreRefused) {
-    const Bytes header = test::HeaderText(24);
-    test::WriteText(dir / "out.ezx", "old archive");
-    auto refused = [&](const std::string& words) {
-        const std::string text = PackFails<DataError>();
-        EXPECT_NE(text.find(words), std::string::npos) << text;
-        EXPECT_EQ(test::ReadBytes(dir / "out.ezx"), test::ToBytes("old archive"));
-        EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
-        EXPECT_FALSE(test::Exists(dir / "f/conv"));
-    };
-
-    OneIcon(Bytes(header.begin(), header.end() - 1));  // the last digit of P has no room
-    refused("too few");
-
-    // Names that could not be read back: one byte over 99, and an LF.
-    const std::string stem98(98, 's');
-    Folder(header, test::StructureFile(1, {{0, stem98 + ".g", stem98 + ".png", pkG, 0, 1}}));
-    Icon(stem98 + ".png", Png("a"));
-    refused("at most 99");
-    Folder(header, test::StructureFile(1, {{0, "l.g", "l\nf.png", pkG, 0, 1}}));
-    Icon("l\nf.png", Png("a"));
-    refused("LF");
-
-    Folder(header, test::StructureFile(1, {{1, "a.g", "a.png", pkG, 0, 1}}));
-    refused("names slot 1");
-
-    Bytes cut = test::StructureFile(2, {{0, "a.g", "a.png", pkG, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2}});
-    cut.resize(cut.size() - 1);
-    Folder(header, cut);
-    refused("record 1 of 2 runs past the end");
-    Bytes huge = test::StructureFile(1, {});
-    test::AppendU32(huge, 0);
-    test::AppendU32(huge, 0xFFFFFFF0);  // a RawName longer than the file
-    Folder(header, huge);
-    refused("record 0 of 1 runs past the end");
-    Folder(header, Bytes{1, 0});
-    refused("too short");
-
-    Folder(header, test::StructureFile(65537, {}));
-    refused("65537 slots");
-
-    Bytes oversized = test::StructureFile(1, {{0, "a.g", "a.png", pkG, 0, 1}});
+// Each failure names its cause (and a file that vanished), closes the progress window,
+// and leaves the archive the user pointed at as it was, with no temporary file beside
+// it and no conversion folder.
+TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
+    const Bytes h = HeaderText(24);
+    const std::string s98(98, 's');
+    Bytes cut = StructureFile(2, {{0, "a.g", "a.png", pkG, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2}});
+    cut.pop_back();
+    Bytes huge = StructureFile(1, {});
+    huge.insert(huge.end(), {0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF});  // slot 0, a RawName longer than the file
+    Bytes oversized = One("a.g", "a.png");
     oversized.resize((1 << 20) + 5);
-    Folder(header, oversized);
-    refused("more than 1048580");
-
-    OneIcon(test::HeaderText(65537));
-    refused("more than 65536");
-
-    OneIcon();
     Bytes bigPicture = Png("a");
     bigPicture.resize((1 << 20) + 1);
-    Icon("a.png", bigPicture);
-    refused("more than 1048576");
-
-    // At the limits: the longest header, and the longest name (stem + ".g" = 99 bytes).
-    OneIcon(test::HeaderText(65536));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(test::TablePosition(Output()), 65536u + 4);
-    const std::string stem97(97, 's');
-    Folder(header, test::StructureFile(1, {{0, stem97 + ".g", stem97 + ".png", pkG, 0, 1}}));
-    Icon(stem97 + ".png", Png("a"));
-    EXPECT_EQ(Pack(), PackResult::Packed);
-    EXPECT_EQ(Output(), test::BuildArchive(header, {{stem97 + ".g", Png("a"), 1}}));
+    auto bmpIcon = [&] {  // an icon that packing converts into an 18-bit .k
+        Folder(h, One("b.k", "b.bmp", pkK18Masked));
+        Icon("b.bmp", Bmp32(1, 1, 0, {1, 2, 3, 255}));
+    };
+    auto removeAt = [&](const char* caption, const std::string& file) {
+        rec.hookCaption = caption;
+        rec.action = [this, file] { std::filesystem::remove(dir / file); };
+    };
+    const struct {
+        std::string words;
+        std::function<void()> setUp;
+        std::string path = "";      // the file the error names
+        std::string notFound = "";  // the Not Found box's text
+    } cases[] = {
+        {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); }, "f/iconres.hdr"},
+        // A kind beyond the handset kinds has no writer: its converted file never appears.
+        {"File not found", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
+        // a.gif and a.png both become conv/a.g; copying the first deletes it.
+        {"File not open",
+         [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
+                                Icon("a.gif", ToBytes("GIF89a")), Icon("a.png", Png("a")); }, "", "a.g"},
+        // An icon vanishing after icons/ was listed; a converted file vanishing before the data pass.
+        {"File not found", [&] { bmpIcon(), removeAt("Retrieving skin structure", "f/icons/b.bmp"); }, "f/icons/b.bmp"},
+        {"File not open", [&] { bmpIcon(), removeAt("Packing icons", "f/conv/b.k"); }, "f/conv/b.k", "b.k"},
+        {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
+        {"too few", [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
+        {"at most 99", [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},
+        {"LF", [&] { Folder(h, One("l.g", "l\nf.png")), Icon("l\nf.png", Png("a")); }},
+        {"names slot 1", [&] { OneIcon(), Folder(h, One("a.g", "a.png", pkG, 1)); }},
+        {"record 1 of 2 runs past the end", [&] { OneIcon(), Folder(h, cut); }},
+        {"record 0 of 1 runs past the end", [&] { OneIcon(), Folder(h, huge); }},
+        {"too short", [&] { OneIcon(), Folder(h, Bytes{1, 0}); }},
+        {"65537 slots", [&] { OneIcon(), Folder(h, StructureFile(65537, {})); }},
+        {"more than 1048580", [&] { OneIcon(), Folder(h, oversized); }},
+        {"more than 65536", [&] { OneIcon(HeaderText(65537)); }},
+        {"more than 1048576", [&] { OneIcon(), Icon("a.png", bigPicture); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        std::filesystem::remove_all(dir / "f");
+        std::filesystem::create_directories(dir / "f/icons");
+        WriteText(dir / "out.ezx", "old archive");
+        rec = Recorder();
+        c.setUp();
+        std::string text, path;
+        try {
+            Pack();
+            ADD_FAILURE() << "packed";
+        } catch (const IoError& e) {
+            text = e.what(), path = e.Path();
+        } catch (const DataError& e) {
+            text = e.what();
+        }
+        EXPECT_TRUE(Contains(text, c.words));
+        EXPECT_TRUE(c.path.empty() || path == dir / c.path) << path;
+        EXPECT_EQ(rec.Only("notfound:"), c.notFound.empty() ? std::vector<std::string>{}
+                                                             : std::vector<std::string>{"notfound:" + c.notFound});
+        EXPECT_TRUE(rec.log.empty() || rec.log.back() == "close");
+        EXPECT_EQ(ReadBytes(dir / "out.ezx"), ToBytes("old archive"));
+        EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
+        EXPECT_FALSE(Exists(dir / "f/conv"));
+    }
+    // Without an old archive, none appears.
+    std::filesystem::remove(dir / "out.ezx");
+    EXPECT_THROW(Pack(), DataError);
+    EXPECT_FALSE(Exists(dir / "out.ezx"));
 }
 
 }  // namespace

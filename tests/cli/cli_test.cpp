@@ -1,4 +1,5 @@
-// The tavro program driven end to end: unpack, pack, info, exit codes and progress.
+// The tavro program driven end to end: every command's output, files, messages and
+// exit codes, and its progress on a terminal.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -7,8 +8,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "archive/archive_fixture.h"
 #include "cli/runtavro.h"
+#include "imaging/conversion.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {
@@ -21,140 +22,221 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// The sample holds every kind of entry, a .raw picture and a non-picture among them:
-// packing must carry those two from raws/ for the folder to give the archive back.
-TEST(CliUnpackPack, SampleArchiveComesBackByteForByte) {
-    TempDir dir;
-    const std::string folder = dir / "out/iconres";  // two levels, both made by unpack
-    RunResult unpack = RunTavro({"unpack", SampleArchive(), folder});
-    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-    EXPECT_EQ(unpack.out, "");
-    EXPECT_EQ(unpack.err, "");  // no progress when stderr is not a terminal
-    EXPECT_EQ(FolderNames(folder + "/raws").size(), 36u);
-    EXPECT_TRUE(Exists(folder + "/icons/clock.bmp"));
-    EXPECT_TRUE(Exists(folder + "/icons/logo.png"));  // a .g keeps its content's format
-    EXPECT_TRUE(Exists(folder + "/icons/busy.gif"));
-    EXPECT_EQ(ReadBytes(folder + "/iconres.hdr").size(), 1575u);
+// The sample archive unpacked once for every test here.
+class Cli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sample_ = new TempDir();
+        RunResult r = RunTavro({"unpack", SampleArchive(), sample_->Path()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    static void TearDownTestSuite() {
+        delete sample_;
+        sample_ = nullptr;
+    }
+    static std::string Sample(const std::string& name) { return *sample_ / name; }
 
-    RunResult pack = RunTavro({"pack", folder, dir / "out/iconres-repacked.ezx"});
-    ASSERT_EQ(pack.exitCode, 0) << pack.err << "(the .raw entry and theme.cfg have to come back from raws/)";
-    EXPECT_EQ(pack.err, "");
-    EXPECT_EQ(ReadBytes(dir / "out/iconres-repacked.ezx"), ReadBytes(SampleArchive()));
+    TempDir dir;
+    static TempDir* sample_;
+};
+
+TempDir* Cli::sample_ = nullptr;
+
+// Unpacking to BMP and packing again gives back the archive byte for byte: the sample,
+// and an archive of odd-sized pictures with colour under transparent pixels. Packing
+// must carry the .raw picture and the non-picture from raws/.
+TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
+    // The odd picture (47 x 33, alpha 0 over colour) through the handset writers.
+    SaveBitmap(OddPicture(), dir / "odd.bmp", "image/bmp");
+    auto odd = [&](TPictureKind kind) {
+        std::string k = dir / "odd";
+        EncodePicture(dir / "odd.bmp", kind, k);
+        return ReadBytes(k);
+    };
+    // Slots in another order than their names, which packing writes in ascending order.
+    const Bytes built = BuildArchive(
+        HeaderText(1575),
+        {{"d_plain.k", odd(pkK18), 404}, {}, {"a_masked.k", odd(pkK18Masked), 101},
+         {"e_unknown.g", ToBytes("neither GIF nor PNG"), 505}, {"b_wide.k", odd(pkK32), 202}, {},
+         {"c_anim.g", ToBytes("GIF89a and any bytes"), 303},
+         {"g_png.g", ToBytes("\x89PNG\r\n\x1a\n and more"), 707},
+         {"h_sky(2x2).raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x50}, 808},
+         {"i_theme.cfg", ToBytes("colour=blue\n"), 909},
+         // Both records name the icon j_note.bmp; the picture's must still be found.
+         {"j_note.bmp", ToBytes("no picture"), 1001}, {"j_note.k", odd(pkK18Masked), 1002}});
+    WriteBytes(dir / "odd.ezx", built);
+    for (const std::string& archive : {SampleArchive(), dir / "odd.ezx"}) {
+        const std::string folder = dir / "out/iconres";  // two levels, both made by unpack
+        std::filesystem::remove_all(dir / "out");
+        RunResult unpack = RunTavro({"unpack", archive, folder});
+        ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
+        EXPECT_EQ(unpack.out + unpack.err, "");  // no progress when stderr is not a terminal
+        RunResult pack = RunTavro({"pack", folder, dir / "out/repacked.ezx"});
+        ASSERT_EQ(pack.exitCode, 0) << pack.err;
+        EXPECT_EQ(pack.out + pack.err, "");
+        EXPECT_TRUE(ReadBytes(dir / "out/repacked.ezx") == ReadBytes(archive)) << archive;
+    }
+    EXPECT_EQ(FolderNames(dir / "out/iconres/icons"),
+              (std::vector<std::string>{"a_masked.bmp", "b_wide.bmp", "c_anim.gif", "d_plain.bmp", "e_unknown.unk",
+                                        "g_png.png", "h_sky(2x2).bmp", "j_note.bmp"}));
 }
 
-TEST(CliUnpackPack, ListPrintsNamesInTheDesktopsOrder) {
-    TempDir dir;
+TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
     RunResult r = RunTavro({"unpack", SampleArchive(), dir.Path(), "--list", "--format", "png"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::vector<std::string> names = Lines(r.out);
+    const std::vector<std::string> names = Lines(r.out);
     ASSERT_EQ(names.size(), 36u);
     EXPECT_EQ(names.front(), "alarm.k");
     EXPECT_EQ(names.back(), "wifi.g");
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
     EXPECT_TRUE(Exists(dir / "icons/clock.png"));
     EXPECT_FALSE(Exists(dir / "icons/clock.bmp"));
-}
-
-TEST(CliUnpackPack, ListSortsWithoutRegardToCase) {
-    TempDir dir;
-    WriteBytes(dir / "three.ezx",
-               BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", {0}, 1}, {"C.k", {0}, 2}}));
-    RunResult r = RunTavro({"unpack", dir / "three.ezx", dir / "out", "--list"});
+    WriteBytes(dir / "three.ezx", BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", {0}, 1}, {"C.k", {0}, 2}}));
+    r = RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "a.k\nB.k\nC.k\n");
 }
 
-TEST(CliUnpackPack, FailuresNameTheFileAndWriteNothing) {
-    TempDir dir;
-    RunResult missing = RunTavro({"unpack", dir / "none.ezx", dir / "out"});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "tavro: " + dir / "none.ezx" + ": File not found\n");
-    EXPECT_FALSE(Exists(dir / "out"));
-
-    // No structure file, then a structure file but no icons: nothing is written.
-    std::filesystem::create_directory(dir / "empty");
-    RunResult noDat = RunTavro({"pack", dir / "empty", dir / "a.ezx"});
-    EXPECT_EQ(noDat.exitCode, 1);
-    EXPECT_TRUE(Contains(noDat.err, "iconres.dat: no structure file"));
-    WriteBytes(dir / "empty/iconres.dat", Bytes(4, 0));
-    RunResult noIcons = RunTavro({"pack", dir / "empty", dir / "a.ezx"});
-    EXPECT_EQ(noIcons.exitCode, 1);
-    EXPECT_TRUE(Contains(noIcons.err, "icons/: no icons to pack"));
-    EXPECT_FALSE(Exists(dir / "a.ezx"));
-
-    // An archive that cannot be written: its folder is a file.
-    RunResult unpack = RunTavro({"unpack", SampleArchive(), dir / "x"});
-    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-    WriteText(dir / "file", "");
-    RunResult unwritable = RunTavro({"pack", dir / "x", dir / "file/a.ezx"});
-    EXPECT_EQ(unwritable.exitCode, 1);
-    EXPECT_TRUE(Contains(unwritable.err, "file/a.ezx: File not found"));
-}
-
-TEST(CliInfo, DescribesTheArchivesSlotsAndSinglePictures) {
+TEST_F(Cli, InfoDescribesSlotsAndPictures) {
     RunResult r = RunTavro({"info", SampleArchive()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "40 slots: 36 entries, 4 empty"));
     EXPECT_TRUE(Contains(r.out, "(empty)"));
-    std::vector<std::string> lines = Lines(r.out);
-    auto line = [&](const std::string& name) {
-        auto it = std::find_if(lines.begin(), lines.end(),
-                               [&](const std::string& l) { return l.find(" " + name + " ") != std::string::npos; });
-        return it == lines.end() ? std::string() : *it;
-    };
-    EXPECT_TRUE(Contains(line("wallpaper(48x32).raw"), "pkRaw        48x32"));
-    EXPECT_TRUE(Contains(line("clock.k"), "pkK18Masked  32x32"));
-    EXPECT_TRUE(Contains(line("title_bar.k"), "pkK18        120x18"));
-    EXPECT_TRUE(Contains(line("logo.g"), "pkG          64x40"));
-    EXPECT_TRUE(Contains(line("theme.cfg"), "pkOther      -"));
-
-    TempDir dir;
-    ASSERT_EQ(RunTavro({"unpack", SampleArchive(), dir.Path()}).exitCode, 0);
-    RunResult k32 = RunTavro({"info", dir / "raws/menu_music.k"});
-    EXPECT_EQ(k32.out, "name: menu_music.k\nkind: pkK32\nsize: 32x32\ntype: 32-bit BMP\n");
-    RunResult g = RunTavro({"info", dir / "raws/busy.g", "--format", "gif"});
-    EXPECT_TRUE(Contains(g.out, "size: 24x24\ntype: GIF\n"));
-    RunResult text = RunTavro({"info", dir / "raws/theme.cfg"});
-    EXPECT_EQ(text.exitCode, 1);
-    EXPECT_TRUE(Contains(text.err, "theme.cfg: not a picture"));
-}
-
-TEST(CliInfo, ArchiveWithTableOutsideTheFileIsADataError) {
-    TempDir dir;
-    Bytes a;
-    AppendText(a, "motoskin\n\nv1.00\nffffff00 and nothing more");
-    WriteBytes(dir / "bad.ezx", a);
-    RunResult r = RunTavro({"info", dir / "bad.ezx"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "bad.ezx: the table header at offset 4294967040 lies past the end of the archive"));
-}
-
-TEST(CliUsage, UsageErrorsExitTwoWithAUsageLine) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"unpack", "only-one"},
-             {"frobnicate"},
-             {"unpack", "a", "b", "--format", "tiff"},
-             {"convert", "a.k", "b.png", "--format", "png", "--handset", "k18"},
-             {"convert", "a.k", "b.dat"},  // no format from the extension, none given
-             {"convert-all", "a", "b"},    // --to is required
-         }) {
-        RunResult r = RunTavro(args);
-        EXPECT_EQ(r.exitCode, 2) << args[0];
-        EXPECT_TRUE(Contains(r.err, "usage: tavro")) << args[0];
-        EXPECT_EQ(r.out, "");
+    const std::pair<std::string, std::string> lines[] = {
+        {"wallpaper(48x32).raw", "pkRaw        48x32"}, {"clock.k", "pkK18Masked  32x32"},
+        {"title_bar.k", "pkK18        120x18"},       {"logo.g", "pkG          64x40"},
+        {"theme.cfg", "pkOther      -"}};
+    const std::vector<std::string> all = Lines(r.out);
+    for (const auto& [name, columns] : lines) {
+        auto line = [&](const std::string& l) { return Contains(l, " " + name + " ") && l.ends_with(columns); };
+        EXPECT_TRUE(std::any_of(all.begin(), all.end(), line)) << name;
     }
+    EXPECT_EQ(RunTavro({"info", Sample("raws/menu_music.k")}).out,
+              "name: menu_music.k\nkind: pkK32\nsize: 32x32\ntype: 32-bit BMP\n");
+    EXPECT_TRUE(Contains(RunTavro({"info", Sample("raws/busy.g"), "--format", "gif"}).out, "size: 24x24\ntype: GIF\n"));
+}
+
+// Decoding into the format the target names or --format gives; encoding into the
+// handset form --handset asks for. Each prints the name it wrote.
+TEST_F(Cli, ConvertWritesTheFormatAskedFor) {
+    const struct {
+        std::vector<std::string> args;
+        std::string written;  // in the temp dir
+        std::string same;     // a file of the sample it must equal, or the magic it starts with
+    } cases[] = {
+        {{Sample("raws/clock.k"), dir / "clock.PNG"}, "clock.PNG", "\x89PNG"},
+        {{Sample("raws/clock.k"), dir / "clock.jpeg"}, "clock.jpeg", "\xFF\xD8\xFF"},
+        {{Sample("raws/clock.k"), dir / "c.bmp", "--format", "jpeg"}, "c.bmp", "\xFF\xD8\xFF"},
+        {{Sample("raws/menu_music.k"), dir / "music.bmp", "--format", "gif"}, "music.bmp", "GIF8"},
+        {{Sample("raws/wallpaper(48x32).raw"), dir / "w.bmp"}, "w.bmp", "BM"},
+        {{Sample("raws/logo.g"), dir / "logo.bmp"}, "logo.png", "raws/logo.g"},  // .g: the content's extension
+        {{Sample("icons/glow_orb.bmp"), dir / "orb.bmp", "--handset", "k32"}, "orb.k", "raws/glow_orb.k"},
+        {{Sample("icons/title_bar.bmp"), dir / "bar", "--handset", "k18-nomask"}, "bar.k", "raws/title_bar.k"},
+        {{Sample("icons/clock.bmp"), dir / "clock", "--handset", "k18"}, "clock.k", "raws/clock.k"},
+        {{Sample("icons/clock.bmp"), dir / "copy", "--handset", "g"}, "copy.g", "icons/clock.bmp"},
+        {{Sample("icons/logo.png"), dir / "logo.k", "--handset", "k18"}, "logo.g", "raws/logo.g"},  // PNG: always .g
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"convert"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = RunTavro(args);
+        ASSERT_EQ(r.exitCode, 0) << c.written << ": " << r.err;
+        EXPECT_EQ(r.out, dir / c.written + "\n");
+        const std::string text = ReadText(dir / c.written);
+        EXPECT_TRUE(c.same.find('/') == std::string::npos ? text.starts_with(c.same) : text == ReadText(Sample(c.same)))
+            << c.written;
+    }
+}
+
+TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
+    RunResult r = RunTavro({"convert-all", Sample("raws"), dir / "std", "--to", "standard", "--format", "png"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "34 converted, 0 passed over\n");  // 27 .k and 7 .g; not the .raw and the .cfg
+    EXPECT_EQ(ReadBytes(dir / "std/busy.gif"), ReadBytes(Sample("raws/busy.g")));
+    EXPECT_TRUE(Exists(dir / "std/clock.png"));
+    WriteText(dir / "std/broken.bmp", "not a bitmap");
+    r = RunTavro({"convert-all", dir / "std", dir / "std", "--to", "handset"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "34 converted, 1 passed over\n");
+    EXPECT_EQ(ReadBytes(dir / "std/busy.g"), ReadBytes(Sample("raws/busy.g")));
+    EXPECT_TRUE(Exists(dir / "std/clock.g"));  // a PNG always becomes a .g
+}
+
+// Failures exit 1 with the file and the reason, usage errors 2 with a usage line;
+// neither prints on stdout. An expected text ending in LF is the whole of stderr.
+TEST_F(Cli, FailuresAndUsageErrors) {
+    std::filesystem::create_directory(dir / "nodat");
+    std::filesystem::create_directory(dir / "noicons");
+    WriteBytes(dir / "noicons/iconres.dat", Bytes(4, 0));
+    WriteText(dir / "file", "");
+    WriteText(dir / "nosize.raw", "");
+    WriteText(dir / "bad.ezx", "motoskin\n\nv1.00\nffffff00 and nothing more");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {{"unpack", dir / "none.ezx", dir / "out"}, 1, "tavro: " + dir / "none.ezx" + ": File not found\n"},
+        {{"pack", dir / "nodat", dir / "a.ezx"}, 1, "nodat/iconres.dat: no structure file"},
+        {{"pack", dir / "noicons", dir / "a.ezx"}, 1, "noicons/icons/: no icons to pack"},
+        {{"pack", sample_->Path(), dir / "file/a.ezx"}, 1, "file/a.ezx: File not found"},
+        {{"info", dir / "bad.ezx"}, 1, "bad.ezx: the table header at offset 4294967040 lies past the end"},
+        {{"info", Sample("raws/theme.cfg")}, 1, "theme.cfg: not a picture"},
+        {{"convert", dir / "none.k", dir / "a.bmp"}, 1, "tavro: " + dir / "none.k" + ": File not found\n"},
+        {{"convert", Sample("icons/clock.bmp"), dir / "a.png"}, 1, "clock.bmp: not a handset picture"},
+        {{"convert", dir / "nosize.raw", dir / "a.png"}, 1, "nosize.raw: the name gives no picture size"},
+        {{"convert", Sample("raws/theme.cfg"), dir / "t.k", "--handset", "k18"}, 1,
+         "tavro: " + Sample("raws/theme.cfg") +
+             ": cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than 1048576 pixels\n"},
+        {{"convert", Sample("raws/clock.k"), dir / "file/clock.bmp"}, 1, "file/clock.bmp: File not found"},
+        {{"convert-all", dir / "none", dir / "out", "--to", "standard"},
+         1, "tavro: " + dir / "none" + ": File not found\n"},
+        {{"unpack", "only-one"}, 2, "usage: tavro"},
+        {{"frobnicate"}, 2, "usage: tavro"},
+        {{"unpack", "a", "b", "--format", "tiff"}, 2, "usage: tavro"},
+        {{"convert", "a.k", "b.png", "--format", "png", "--handset", "k18"}, 2, "usage: tavro"},
+        {{"convert", "a.k", "b.dat"}, 2, "usage: tavro"},  // no format from the extension, none given
+        {{"convert-all", "a", "b"}, 2, "usage: tavro"},    // --to is required
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunTavro(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.err;
+        if (c.err.back() == '\n') {
+            EXPECT_EQ(r.err, c.err);
+        } else {
+            EXPECT_TRUE(Contains(r.err, c.err));
+        }
+        EXPECT_EQ(r.out, "") << c.err;
+    }
+    EXPECT_EQ(FolderNames(dir.Path()),
+              (std::vector<std::string>{"bad.ezx", "file", "nodat", "noicons", "nosize.raw"}));
     EXPECT_TRUE(Contains(RunTavro({"--help"}).out, "desktop application"));
+    EXPECT_EQ(RunTavro({"--version"}).out, "tavro 0.5\n");
     // Without a command the desktop starts; without a display it says so and fails.
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) ::unsetenv(name);
-    RunResult none = RunTavro({});
+    const RunResult none = RunTavro({});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_TRUE(Contains(none.err, "no display")) << none.err;
     EXPECT_TRUE(Contains(none.err, "tavro --help")) << none.err;
-    EXPECT_EQ(RunTavro({"--version"}).out, "tavro 0.5\n");
 }
 
-TEST(CliProgress, StageCaptionsShowOnATerminal) {
-    TempDir dir;
+// Pictures found by fuzzing whose few bytes announce millions of pixels are refused
+// before decoding (which takes seconds and hundreds of MiB), not decoded and then refused.
+TEST_F(Cli, PicturesAnnouncingMillionsOfPixelsAreRefusedBeforeDecoding) {
+    int seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(TAVRO_TEST_DATA) + "/fuzz/kwrite")) {
+        // Under a .bmp name: the loader goes by content, and a .gif would be copied into a .g.
+        WriteBytes(dir / "src.bmp", ReadBytes(entry.path().string()));
+        RunResult r = RunTavro({"convert", dir / "src.bmp", dir / "out.k", "--handset", "k18"});
+        EXPECT_EQ(r.exitCode, 1) << entry.path();
+        EXPECT_TRUE(Contains(r.err, "cannot be loaded")) << entry.path();
+        EXPECT_FALSE(Exists(dir / "out.k")) << entry.path();
+        ++seen;
+    }
+    EXPECT_GE(seen, 3);
+}
+
+TEST_F(Cli, StageCaptionsShowOnATerminal) {
     RunResult unpack = RunTavroOnTerminal({"unpack", SampleArchive(), dir / "x"});
     ASSERT_EQ(unpack.exitCode, 0) << unpack.out;
     EXPECT_TRUE(Contains(unpack.out, "Extracting icons"));

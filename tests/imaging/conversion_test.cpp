@@ -1,150 +1,230 @@
+// The conversion door: the kind each file is taken for, the pictures .k, .raw and .g
+// files decode into, what each mode encodes, and the refusals, which write nothing.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
 
 #include "imaging/bitmap.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
-#include "imaging/fileio.h"
-#include "imaging/paths.h"
 #include "support/testsupport.h"
 
 namespace tavro {
 namespace {
 
-using test::Bytes;
-using test::KFile;
-using test::TempDir;
+using namespace test;
 
-// 2 x 1 at 18 bits: stride 8 (6 rounded up to 4). Red 63 (00 F0 03), then blue 63.
-const Bytes kPixels18 = {0x00, 0xF0, 0x03, 0x3F, 0x00, 0x00, 0, 0};
-// One mask row of 4 bytes: pixel 0 opaque (bit 0), pixel 1 transparent.
-const Bytes kMask18 = {0x01, 0, 0, 0};
-
-// .k files are told by their header: see DecodeRawAndKUseTheDestinationAsGiven.
-TEST(Conversion, KindFromTheUpperCaseExtension) {
-    TempDir dir;
-    EXPECT_THROW(DetectPictureKind(dir / "missing.k"), IoError);
-    // .raw and .g are told by name alone: these files do not exist.
-    for (const char* name : {"icon.raw", "ICON.RAW", "Icon.Raw"}) EXPECT_EQ(DetectPictureKind(dir / name), pkRaw);
-    EXPECT_EQ(DetectPictureKind(dir / "a.G"), pkG);
-    for (const char* name : {"readme", "icon.bmp", "k/icon", "icon.kk"}) EXPECT_EQ(DetectPictureKind(dir / name), pkOther);
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-TEST(Conversion, DecodeRefusesWithoutWriting) {
-    TempDir dir;
-    test::WriteText(dir / "readme", "text");
-    test::WriteText(dir / "icon.bmp", "BM");
-    for (const char* name : {"readme", "icon.bmp", "icon(0x16).raw", "icon(16x1a).raw", "icon.raw"}) {
-        std::string dest = dir / "out.png";
-        TPictureKind kind = pkG;
-        // The .raw files do not exist: a name without a usable size is not opened.
-        EXPECT_FALSE(DecodePicture(dir / name, dest, tfPng, kind)) << name;
-        EXPECT_EQ(kind, UpperExtension(name) == ".RAW" ? pkRaw : pkOther);
-        EXPECT_EQ(dest, dir / "out.png");
-    }
-    EXPECT_EQ(ListPlainFiles(dir.Path()).size(), 2u);
-    std::string dest = dir / "out.png";
-    TPictureKind kind = pkG;
-    EXPECT_THROW(DecodePicture(dir / "icon(16x-1).raw", dest, tfPng, kind), DataError);
-    EXPECT_EQ(ListPlainFiles(dir.Path()).size(), 2u);
-}
+// 2 x 1 at 18 bits, stride 8 (6 rounded up to 4): red 63 (00 F0 03), then blue 63.
+const Bytes kRow18 = {0x00, 0xF0, 0x03, 0x3F, 0x00, 0x00, 0, 0};
+constexpr std::uint32_t kRed = 0xFC0000, kBlue = 0xFC, kOpaque = 0xFF000000;
 
-TEST(Conversion, DecodeGKeepsTheContentAndRenamesByIt) {
+TEST(Conversion, DecodeByKindAndContent) {
     TempDir dir;
-    const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0};
-    test::WriteBytes(dir / "icon.g", png);
-    std::string dest = dir / "icon.bmp";
-    TPictureKind kind = pkOther;
-    EXPECT_TRUE(DecodePicture(dir / "icon.g", dest, tfBmp, kind));
-    EXPECT_EQ(kind, pkG);
-    EXPECT_EQ(dest, dir / "icon.png");
-    EXPECT_EQ(test::ReadBytes(dest), png);
-    EXPECT_FALSE(test::Exists(dir / "icon.bmp"));
-}
-
-TEST(Conversion, DecodeRawAndKUseTheDestinationAsGiven) {
-    TempDir dir;
-    test::WriteBytes(dir / "icon(2x1).raw", {0xF8, 0x00, 0x00, 0x1F, 0b01000000, 0});
-    test::WriteBytes(dir / "plain.k", KFile(2, 1, 18, 8, kPixels18));
-    Bytes masked = kPixels18;
-    masked.insert(masked.end(), kMask18.begin(), kMask18.end());
-    test::WriteBytes(dir / "ICON.K", KFile(2, 1, 18, 8, masked));
-    test::WriteBytes(dir / "deep.k", KFile(1, 1, 24, 4, {1, 2, 3, 4}));  // any depth but 18 is 32-bit
-
-    const struct {
-        const char* source;
-        TPictureKind kind;
-        std::uint32_t first, secondAlpha;
-    } cases[] = {
-        {"icon(2x1).raw", pkRaw, PackArgb(255, 248, 0, 0), 0},
-        {"plain.k", pkK18, PackArgb(255, 252, 0, 0), 255},
-        {"ICON.K", pkK18Masked, PackArgb(255, 252, 0, 0), 0},
-        {"deep.k", pkK32, PackArgb(4, 3, 2, 1), 0},
+    // 3 x 3 .raw: 16-bit big-endian 5-6-5 pixels, then a mask bit per pixel running
+    // on across rows, MSB first, 1 = transparent: pixels 1, 5 and 8.
+    const Bytes raw3 = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21, 0x00, 0x00,
+                        0x00, 0x00, 0x00, 0x00, 0xF8, 0x1F, 0b01000100, 0b10000000};
+    struct Pixel {
+        int x, y;
+        std::uint32_t argb;
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DetectPictureKind(dir / c.source), c.kind) << c.source;
-        // The caller's extension stands, even when it does not match the format.
-        std::string dest = dir / "out.bmp";
-        TPictureKind kind = pkOther;
-        EXPECT_TRUE(DecodePicture(dir / c.source, dest, tfPng, kind)) << c.source;
+    struct Case {
+        std::string name;
+        std::optional<Bytes> content;  // none: no such file
+        TPictureKind kind;
+        std::string result;            // the file written, "" for none, "!" and the DataError's words
+        std::vector<Pixel> pixels = {};
+    };
+    const Case cases[] = {
+        // Kinds by upper-case extension; only .k files are opened to tell them.
+        {"readme", ToBytes("text"), pkOther, ""},
+        {"icon.bmp", ToBytes("BM"), pkOther, ""},
+        {"k/icon", {}, pkOther, ""},
+        {"icon.kk", {}, pkOther, ""},
+        // A .raw name without a usable size is not opened.
+        {"icon.raw", {}, pkRaw, ""},
+        {"ICON(0x16).RAW", {}, pkRaw, ""},
+        {"Icon(16x1a).Raw", {}, pkRaw, ""},
+        {"icon(16x-1).raw", {}, pkRaw, "!is not valid"},
+        {"icon(197x197).raw", {}, pkRaw, "!more than the 38721"},
+        {"icon(1x38722).raw", {}, pkRaw, "!more than the 38721"},
+        {"icon(65536x65536).raw", {}, pkRaw, "!more than the 38721"},
+        {"i(3x3).raw", raw3, pkRaw, "icon.png",
+         {{0, 0, kOpaque | 0xF80000}, {1, 0, 0x00FC00}, {2, 0, kOpaque | 0xF8}, {0, 1, kOpaque | 0xF8FCF8},
+          {1, 1, kOpaque | 0x080408}, {2, 1, 0}, {1, 2, kOpaque}, {2, 2, 0xF800F8}}},
+        // Missing bytes read as zero: opaque black.
+        {"s(2x2).raw", Bytes(3, 0xFF), pkRaw, "icon.png",
+         {{0, 0, kOpaque | 0xF8FCF8}, {1, 0, kOpaque | 0xF8E000}, {1, 1, kOpaque}}},
+        {"full(16x16).raw", Bytes(512, 0xFF), pkRaw, "icon.png", {{15, 15, kOpaque | 0xF8FCF8}}},
+        {"tall(1x38721).raw", Bytes(8, 0), pkRaw, "icon.png", {{0, 38720, kOpaque}}},
+        // .k: 18-bit rows of `stride` bytes, a mask when the file holds more than the rows.
+        {"plain.k", KFile(2, 1, 18, 8, kRow18), pkK18, "icon.png", {{0, 0, kOpaque | kRed}, {1, 0, kOpaque | kBlue}}},
+        {"ICON.K", KFile(2, 2, 18, 8, Cat(Cat(kRow18, kRow18), {0x01, 0, 0, 0, 0x03, 0, 0, 0})), pkK18Masked,
+         "icon.png", {{0, 0, kOpaque | kRed}, {1, 0, kBlue}, {1, 1, kOpaque | kBlue}}},
+        // After the picture above: its mask and pixels must not show through.
+        {"cut.k", KFile(2, 2, 18, 8, Cat(Cat(kRow18, kRow18), {0x02})), pkK18Masked, "icon.png",
+         {{0, 0, kRed}, {1, 0, kOpaque | kBlue}, {0, 1, kRed}, {1, 1, kBlue}}},
+        // Bits 18-23 are ignored.
+        {"short.k", KFile(2, 2, 18, 8, {0xFF, 0xFF, 0xFF}), pkK18, "icon.png",
+         {{0, 0, 0xFFFCFCFC}, {1, 0, kOpaque}, {1, 1, kOpaque}}},
+        // Any depth but 18 is 32-bit, B G R A; 4 bytes of padding per row, the last row's missing.
+        {"deep.k", KFile(2, 2, 24, 12, {1, 2, 3, 4, 5, 6, 7, 8, 0xEE, 0xEE, 0xEE, 0xEE, 9, 10, 11, 0, 13, 14, 15, 16}),
+         pkK32, "icon.png", {{0, 0, 0x04030201}, {1, 0, 0x08070605}, {0, 1, 0x000B0A09}, {1, 1, 0x100F0E0D}}},
+        {"big.k", KFile(640, 480, 32, 2560), pkK32, "icon.png", {{639, 479, 0}}},
+        // Sizes the work areas cannot take. The mask rule compares signed 32-bit numbers.
+        {"a.k", KFile(0, 5, 18, 0), pkK18, "!0 x 5"},
+        {"b.k", KFile(4, -1, 18, 12), pkK18Masked, "!4 x -1"},
+        {"c.k", KFile(-3, 2, 32, -12), pkK32, "!-3 x 2"},
+        {"d.k", KFile(4, 4, 18, 8), pkK18, "!fewer than its 12"},
+        {"e.k", KFile(4, 4, 32, -16), pkK32, "!fewer than its 16"},
+        {"f.k", KFile(641, 480, 32, 2564), pkK32, "!1230720 bytes"},
+        {"g.k", KFile(1, 0x40000000, 18, 4), pkK18, "!4294967296 bytes"},
+        {"h.k", Bytes{33, 0, 0, 0, 2, 0, 0, 0, 18, 0}, pkK18, "!fewer than its 99"},  // shorter than its header
+        // .g: the content is copied and names the extension, whatever the target.
+        {"a.G", ToBytes("GIF89a\1"), pkG, "icon.gif"},
+        {"b.g", ToBytes("GIF87a"), pkG, "icon.gif"},
+        {"c.g", Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0}, pkG, "icon.png"},
+        {"d.g", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}, pkG, "icon.unk"},
+        {"e.g", ToBytes("gif8"), pkG, "icon.unk"},
+        {"f.g", Bytes{}, pkG, "icon.unk"},
+        {"g.g", ToBytes("GIF"), pkG, "icon.unk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directory(dir / "out");
+        if (c.content) WriteBytes(dir / c.name, *c.content);
+        // BMP under a .png name: the caller's extension stands for every kind but .g.
+        std::string dest = dir / "out/icon.png";
+        auto kind = static_cast<TPictureKind>(99);
+        bool decoded = false;
+        const auto e = Caught<DataError>([&] { decoded = DecodePicture(dir / c.name, dest, tfBmp, kind); });
         EXPECT_EQ(kind, c.kind);
-        EXPECT_EQ(dest, dir / "out.bmp");
-        const Bitmap b = LoadBitmap(dest);
-        ASSERT_FALSE(b.IsNull()) << c.source;
-        EXPECT_EQ(b.GetPixel(0, 0), c.first) << c.source;
-        if (b.Width() > 1) {
-            EXPECT_EQ(AlphaOf(b.GetPixel(1, 0)), c.secondAlpha) << c.source;
+        const bool written = !c.result.empty() && c.result[0] != '!';
+        EXPECT_EQ(decoded, written);
+        EXPECT_TRUE(c.result[0] == '!' ? e && Contains(e->what(), c.result.substr(1)) : !e) << (e ? e->what() : "");
+        EXPECT_EQ(dest, dir / ("out/" + (written ? c.result : "icon.png")));
+        EXPECT_EQ(FolderNames(dir / "out"), written ? std::vector<std::string>{c.result} : std::vector<std::string>{});
+        if (written && c.kind == pkG) {
+            EXPECT_EQ(ReadBytes(dest), *c.content);
         }
+        const Bitmap b = c.pixels.empty() ? Bitmap() : LoadBitmap(dest);
+        for (const Pixel& p : c.pixels) EXPECT_EQ(b.GetPixel(p.x, p.y), p.argb) << p.x << "," << p.y;
     }
 }
 
-TEST(Conversion, EncodeCopiesGifPngAndGModesAndIgnoresOtherModes) {
-    TempDir dir;
-    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a'};
-    const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
-    test::WriteBytes(dir / "photo.gif", gif);
-    test::WriteBytes(dir / "photo.PNG", gif);
-    test::WriteBytes(dir / "photo.jpg", jpeg);
-
-    std::string dest = dir / "out/photo.bmp";
-    MakeFolder(dir / "out");
-    EncodePicture(dir / "photo.gif", pkK18Masked, dest);  // a GIF is a .g whatever was asked
-    EXPECT_EQ(dest, dir / "out/photo.g");
-    EXPECT_EQ(test::ReadBytes(dest), gif);
-    dest = dir / "out/second";
-    EncodePicture(dir / "photo.PNG", pkRaw, dest);
-    EXPECT_EQ(dest, dir / "out/second.g");
-    dest = dir / "out/third.bmp";
-    EncodePicture(dir / "photo.jpg", pkG, dest);
-    EXPECT_EQ(dest, dir / "out/third.g");
-    EXPECT_EQ(test::ReadBytes(dest), jpeg);
-    EXPECT_EQ(ListPlainFiles(dir / "out").size(), 3u);
-
-    for (int mode : {5, 6, 255}) {
-        dest = dir / "none.bmp";
-        EncodePicture(dir / "photo.jpg", static_cast<std::uint8_t>(mode), dest);
-        EXPECT_EQ(dest, dir / "none.bmp");
-    }
-    EXPECT_EQ(ListPlainFiles(dir.Path()).size(), 3u);
-}
-
-TEST(Conversion, EncodeKModesKeepTheirVariant) {
+TEST(Conversion, EncodeByModeAndSource) {
     TempDir dir;
     Bitmap b(3, 2);
     b.SetPixel(0, 0, PackArgb(255, 255, 0, 0));
-    SaveBitmap(b, dir / "in.bmp", "image/bmp");
-    // 3 x 2: 18-bit rows of 12 bytes, mask rows of 4; 32-bit rows of 12.
-    const struct {
-        std::uint8_t mode;
-        TPictureKind kind;
-        std::size_t size;
-    } cases[] = {{pkK18Masked, pkK18Masked, 16 + 24 + 8}, {pkK18, pkK18, 16 + 24}, {pkK32, pkK32, 16 + 24}};
-    for (const auto& c : cases) {
-        std::string dest = dir / "out.bmp";
-        EncodePicture(dir / "in.bmp", c.mode, dest);
-        EXPECT_EQ(dest, dir / "out.k");
-        EXPECT_EQ(test::ReadBytes(dest).size(), c.size) << int(c.mode);
-        EXPECT_EQ(DetectPictureKind(dest), c.kind);
+    const std::pair<const char*, Bitmap> sources[] = {
+        {"in.bmp", b}, {"wide.bmp", Bitmap(641, 480)}, {"huge.bmp", Bitmap(800, 600)}, {"fits.bmp", Bitmap(640, 480)}};
+    for (const auto& [name, bitmap] : sources) SaveBitmap(bitmap, dir / name, "image/bmp");
+    const Bytes gif = ToBytes("GIF89a"), jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
+    WriteBytes(dir / "photo.gif", gif);
+    WriteBytes(dir / "photo.PNG", gif);
+    WriteBytes(dir / "photo.jpg", jpeg);
+    WriteText(dir / "text.bmp", "not a picture");
+    std::filesystem::create_directory(dir / "out");
+    WriteBytes(dir / "out/photo.g", Bytes(100, 7));  // older and longer: no tail may stay
+    struct Case {
+        std::string source;
+        int mode;
+        std::string result;  // the file written, "" for none, "!" and the DataError's words
+        std::size_t size = 0;
+        TPictureKind kind = pkG;
+    };
+    const Case cases[] = {
+        // A GIF or PNG is a .g copy whatever was asked; any file is one with mode 4.
+        {"photo.gif", pkK18Masked, "photo.g", gif.size()},
+        {"photo.PNG", pkRaw, "photo.g", gif.size()},
+        {"photo.jpg", pkG, "photo.g", jpeg.size()},
+        // 3 x 2: 18-bit rows of 12 bytes, mask rows of 4; 32-bit rows of 12.
+        {"in.bmp", pkK18Masked, "in.k", 16 + 24 + 8, pkK18Masked},
+        {"in.bmp", pkK18, "in.k", 16 + 24, pkK18},
+        {"in.bmp", pkK32, "in.k", 16 + 24, pkK32},
+        {"fits.bmp", pkK32, "fits.k", 16 + 640 * 480 * 4, pkK32},
+        // 3 x 2: 5-6-5 pixels, then 6 mask bits rounded up to an even count of bytes.
+        {"in.bmp", pkRaw, "in(3x2).raw", 12 + 2, pkRaw},
+        {"photo.jpg", 5, ""}, {"photo.jpg", 6, ""}, {"photo.jpg", 255, ""},
+        {"wide.bmp", pkK32, "!641 x 480"},
+        {"huge.bmp", pkK18, "!800 x 600"},
+        {"text.bmp", pkK18Masked, "!cannot be loaded"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source + " " + std::to_string(c.mode));
+        const std::string stem = c.source.substr(0, c.source.find('.'));
+        std::string dest = dir / ("out/" + stem + ".bmp");
+        const auto e = Caught<DataError>([&] { EncodePicture(dir / c.source, std::uint8_t(c.mode), dest); });
+        const bool written = !c.result.empty() && c.result[0] != '!';
+        EXPECT_TRUE(c.result[0] == '!' ? e && Contains(e->what(), c.result.substr(1)) : !e) << (e ? e->what() : "");
+        EXPECT_EQ(dest, dir / ("out/" + (written ? c.result : e ? stem + ".k" : stem + ".bmp")));
+        EXPECT_EQ(Exists(dest), written);
+        if (written) {
+            EXPECT_EQ(ReadBytes(dest).size(), c.size);
+            EXPECT_EQ(DetectPictureKind(dest), c.kind);
+            EXPECT_TRUE(c.kind != pkG || ReadBytes(dest) == ReadBytes(dir / c.source));
+        }
     }
+
+    // File errors are raised, never passed over.
+    auto decode = [&](const std::string& source, const std::string& dest) {
+        std::string d = dir / dest;
+        TPictureKind kind;
+        DecodePicture(dir / source, d, tfPng, kind);
+    };
+    auto encode = [&](const std::string& source, std::uint8_t mode) {
+        std::string d = dir / "no/such/a.bmp";
+        EncodePicture(dir / source, mode, d);
+    };
+    WriteBytes(dir / "icon.g", gif);
+    WriteBytes(dir / "plain.k", KFile(2, 1, 18, 8, kRow18));
+    const std::function<void()> failures[] = {
+        [&] { DetectPictureKind(dir / "missing.k"); },       [&] { decode("missing(1x1).raw", "out.png"); },
+        [&] { decode("missing.g", "out.png"); },             [&] { decode("icon.g", "no/such/out.png"); },
+        [&] { decode("plain.k", "no/such/out.png"); },       [&] { encode("missing.bmp", pkK32); },
+        [&] { encode("in.bmp", pkK18); },                    [&] { encode("photo.gif", pkG); },
+    };
+    for (std::size_t i = 0; i < std::size(failures); ++i) EXPECT_THROW(failures[i](), IoError) << i;
+    EXPECT_FALSE(Exists(dir / "out.unk"));
+}
+
+// The .k writer's rows and mask rows, byte for byte.
+TEST(Conversion, EncodeKRowsAndMaskRowsByteForByte) {
+    TempDir dir;
+    auto encode = [&](const Bitmap& b, TPictureKind kind) {
+        SaveBitmap(b, dir / "src.bmp", "image/bmp");
+        std::string dest = dir / "out";
+        EncodePicture(dir / "src.bmp", kind, dest);
+        return ReadBytes(dest);
+    };
+    // Red 255 -> 63 in bits 12-17, green 128 -> 32 in bits 6-11, blue 1 -> 0: the two
+    // low bits are dropped, not rounded; then one byte of padding.
+    Bitmap one(1, 1);
+    one.SetPixel(0, 0, PackArgb(255, 255, 128, 1));
+    EXPECT_EQ(encode(one, pkK18), KFile(1, 1, 18, 4, {0x00, 0xF8, 0x03, 0x00}));
+
+    Bitmap b(33, 2);
+    for (int x = 0; x < 33; ++x) {
+        b.SetPixel(x, 0, 0xFFFFFFFFu);  // top row all opaque white
+        b.SetPixel(x, 1, 0x01FFFFFFu);  // bottom row: alpha 1 counts as opaque ...
+    }
+    b.SetPixel(0, 1, 0x00FFFFFFu);  // ... except pixels 0 and 32, transparent
+    b.SetPixel(32, 1, 0x00FFFFFFu);
+    Bytes white(99, 0xFF);  // 0x3FFFF per pixel, then one byte of padding per row
+    for (std::size_t i = 2; i < 99; i += 3) white[i] = 0x03;
+    white.push_back(0);
+    Bytes body = white;
+    body.insert(body.end(), white.begin(), white.end());
+    // Mask rows of 8 bytes, bit x mod 8 of byte x / 8, LSB first, 1 = opaque.
+    body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0});
+    EXPECT_EQ(encode(b, pkK18Masked), KFile(33, 2, 18, 100, body));
 }
 
 }  // namespace
