@@ -2,41 +2,37 @@
 // scripted dialogs: what the user sees and what lands on disk.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QDropEvent>
+#include <QLabel>
 #include <QListWidget>
-#include <QMimeData>
-#include <QUrl>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/aboutbox.h"
-#include "app/commands.h"
+#include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
+#include "app/scripteddialogs.h"
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
 #include "imaging/bitmap.h"
-#include "archive/format.h"
-#include "imaging/paths.h"
-#include "app/scripteddialogs.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
-public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "desktop_test";
@@ -45,162 +41,139 @@ public:
         QApplication::setApplicationName(app::kAppTitle);
     }
     void TearDown() override { delete app_; }
-
-private:
     QApplication* app_ = nullptr;
 };
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 const std::string kSample = std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx";
+const std::string kStop = std::string("stop:") + app::kAppTitle + "|";
+using Strings = std::vector<std::string>;
 
 class DesktopTest : public ::testing::Test {
 protected:
     DesktopTest() : desktop(&dialogs), main(*desktop.SDIAppForm) {
         main.show();
-        captions.clear();
+        // Each stage as the progress window shows it: caption, position, bar.
         QObject::connect(desktop.Form1.get(), &QWidget::windowTitleChanged, [this](const QString& title) {
-            captions.push_back(title.toStdString() + "@" + std::to_string(desktop.Form1->x()) + "," +
-                               std::to_string(desktop.Form1->y()) + "/" +
-                               std::to_string(desktop.Form1->ProgressBar1->value()));
+            const app::TForm1& f = *desktop.Form1;
+            captions.push_back(title.toStdString() + "@" + std::to_string(f.x()) + "," + std::to_string(f.y()) +
+                               "/" + std::to_string(f.ProgressBar1->value()));
         });
     }
 
-    // Open EZX of `archive` into `folder` (the folder dialog answered with a file in it).
+    // Open EZX of `archive`, the folder dialog answered with a file in `folder` or cancelled.
     void Open(const std::string& archive, const std::optional<std::string>& folder) {
-        dialogs.files = {FileAnswer{archive}};
-        dialogs.files.push_back(folder ? std::optional<FileAnswer>(FileAnswer{*folder + "x"}) : std::nullopt);
+        dialogs.files = {FileAnswer{archive}, folder ? std::optional<FileAnswer>(FileAnswer{*folder + "x"}) : std::nullopt};
         main.FileOpen1Execute();
     }
-    std::vector<std::string> ListTexts() const {
-        std::vector<std::string> out;
+    void Select(const std::string& text) {
+        main.ListBox1->setCurrentItem(main.ListBox1->findItems(QString::fromStdString(text), Qt::MatchExactly)[0]);
+    }
+    Strings ListTexts() const {
+        Strings out;
         for (int i = 0; i < main.ListBox1->count(); ++i) out.push_back(main.ListBox1->item(i)->text().toStdString());
         return out;
     }
     std::string Description() const { return main.Label1->text().toStdString(); }
-    // The preview as painted: the client area's pixel at x, y.
     QRgb PreviewPixel(int x, int y) const { return desktop.Form2->grab().toImage().pixel(x, y); }
 
     TempDir dir;
     ScriptedDialogs dialogs;
     app::Desktop desktop;
     app::TSDIAppForm& main;
-    std::vector<std::string> captions;
+    Strings captions;
 };
 
 TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
-    EXPECT_EQ(main.windowTitle(), "Tavro 0.5");
-    EXPECT_EQ(main.pos(), QPoint(197, 111));
-    EXPECT_EQ(QApplication::applicationName(), app::kAppTitle);
-    for (QWidget* hidden : std::initializer_list<QWidget*>{desktop.AboutBox.get(), desktop.OKRightDlg.get(),
-                                                           desktop.Form1.get(), desktop.Form2.get()}) {
-        EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+    Strings windows;
+    for (QWidget* w : std::initializer_list<QWidget*>{&main, desktop.AboutBox.get(), desktop.OKRightDlg.get(),
+                                                      desktop.Form1.get(), desktop.Form2.get()}) {
+        windows.push_back(w->windowTitle().toStdString() + (w->isVisible() ? " shown" : ""));
     }
-    EXPECT_EQ(desktop.Form2->windowTitle(), "Icon Viewer");
+    EXPECT_EQ(windows, (Strings{"Tavro 0.5 shown", "About", "Settings", "Please wait...", "Icon Viewer"}));
+    EXPECT_EQ(main.pos(), QPoint(197, 111));
     EXPECT_EQ(desktop.Form2->pos(), QPoint(360, 220));
     EXPECT_TRUE(desktop.Form2->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(desktop.Form2->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(desktop.Form1->windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(desktop.Form1->windowTitle(), "Please wait...");
-    EXPECT_EQ(desktop.OKRightDlg->windowTitle(), "Settings");
-    EXPECT_EQ(desktop.AboutBox->windowTitle(), "About");
     EXPECT_EQ(main.ListBox1->geometry(), QRect(16, 40, 201, 161));
-    EXPECT_EQ(main.Button1->text(), "Save Picture");
     EXPECT_EQ(main.CheckBox1->geometry(), QRect(240, 88, 105, 17));
-    EXPECT_FALSE(main.CheckBox1->isChecked());
+    EXPECT_EQ(main.Button1->text(), "Save Picture");
 
-    std::vector<std::string> menus;
+    Strings menus;
     for (QAction* top : main.menuBar()->actions()) {
         menus.push_back(top->text().toStdString());
-        if (top->menu() == nullptr) continue;
-        for (QAction* item : top->menu()->actions()) {
+        for (QAction* item : top->menu() != nullptr ? top->menu()->actions() : QList<QAction*>{}) {
             menus.push_back(" " + item->text().toStdString() + " " + item->shortcut().toString().toStdString());
         }
     }
-    EXPECT_EQ(menus, (std::vector<std::string>{"&File", " &Open EZX... Ctrl+O", " &Save to EZX... Ctrl+S", "  ",
-                                               " E&xit ", "&Converter", " Convert &image ", " Convert &all ",
-                                               "&Settings", "&Help", " &About... "}));
-
+    EXPECT_EQ(menus, (Strings{"&File", " &Open EZX... Ctrl+O", " &Save to EZX... Ctrl+S", "  ", " E&xit ",
+                              "&Converter", " Convert &image ", " Convert &all ", "&Settings", "&Help",
+                              " &About... "}));
     EXPECT_EQ(AppSettings.TargetFormat, tfBmp);
     EXPECT_EQ(AppSettings.PendingBackColor, 0u);
-    EXPECT_FALSE(AppSettings.ShowPreview);
-    EXPECT_EQ(desktop.Form2->Background, 0xFF000000u);
+    EXPECT_FALSE(AppSettings.ShowPreview || main.CheckBox1->isChecked());
+    EXPECT_EQ(desktop.Form2->Background, 0xFF000000u);  // copied after the defaults were set
 }
 
 TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribes) {
     main.CheckBox1->click();
     Open(kSample, dir.Path());
-
-    ASSERT_EQ(dialogs.asked.size(), 2u);
-    EXPECT_EQ(dialogs.asked[0].state.title, "Open EZX file");
-    EXPECT_EQ(dialogs.asked[0].state.filter, "EZX files|*.ezx");
-    EXPECT_EQ(dialogs.asked[1].state.title, "Select a folder to save icons");
-    EXPECT_EQ(dialogs.asked[1].state.filter, "All files|*.*");
-    EXPECT_EQ(dialogs.asked[1].state.fileName, kSample);
-
+    EXPECT_EQ(dialogs.asked, (Strings{"Open EZX file|EZX files|*.ezx|",
+                                      "Select a folder to save icons|All files|*.*|" + kSample}));
+    EXPECT_EQ(captions, (Strings{"Extracting icons@150,300/0"}));
+    EXPECT_FALSE(desktop.Form1->isVisible());
     EXPECT_EQ(main.ListBox1->count(), 36);
     EXPECT_EQ(main.ListBox1->currentRow(), 0);
-    EXPECT_EQ(ListTexts().front(), "alarm.k");
     EXPECT_TRUE(desktop.Form2->isVisible());
-    EXPECT_EQ(Description(), "alarm.k  16x16   18-bit BMP");
-    // Measured, then deleted; the preview writes it again when it next paints.
-    EXPECT_FALSE(Exists(dir / "temp.bmp"));
-    EXPECT_TRUE(Exists(dir / "raws/alarm.k"));
+    EXPECT_EQ(Description(), "alarm.k  16x16   18-bit BMP");  // the first in sorted order
+    EXPECT_FALSE(Exists(dir / "temp.bmp"));                   // measured, then deleted
     EXPECT_TRUE(Exists(dir / "icons/alarm.bmp"));
-    EXPECT_TRUE(dialogs.boxes.empty());
 
-    EXPECT_EQ(captions, (std::vector<std::string>{"Extracting icons@150,300/0"}));
-    EXPECT_FALSE(desktop.Form1->isVisible());
-
-    // Selecting another icon by hand redescribes it; the type word follows its kind.
-    const std::vector<std::string> texts = ListTexts();
-    main.ListBox1->setCurrentRow(static_cast<int>(std::find(texts.begin(), texts.end(), "volume.k") - texts.begin()));
+    // Another icon picked by hand is described by its own kind.
+    Select("volume.k");
     EXPECT_EQ(Description(), "volume.k  24x16   32-bit BMP");
-    main.ListBox1->setCurrentRow(main.ListBox1->count() - 6);  // a .g holding a PNG or GIF
-    EXPECT_TRUE(Description().ends_with("   PNG")) << Description();
-
+    Select("logo.g");
+    EXPECT_EQ(Description(), "logo.g  64x40   PNG");
     // Unchecking hides the preview at once; checking shows the selected icon again.
     main.CheckBox1->click();
     EXPECT_FALSE(desktop.Form2->isVisible());
     main.CheckBox1->click();
     EXPECT_TRUE(desktop.Form2->isVisible());
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(DesktopTest, DroppedArchiveOpensFromTheFolderDialog) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kSample))});
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&main, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    dialogs.files = {FileAnswer{dir / "x"}};
-    QApplication::sendEvent(&main, &drop);
-    ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_EQ(dialogs.asked[0].state.title, "Select a folder to save icons");
-    EXPECT_EQ(main.ListBox1->count(), 36);
-}
-
-TEST_F(DesktopTest, OpenEzxWithoutPreviewAndCancelledFolderDialog) {
-    const std::string archive = dir / "iconres.ezx";
-    WriteBytes(archive, ReadBytes(kSample));
+TEST_F(DesktopTest, OpenEzxWithoutPreviewCancelledFolderDialogAndDrop) {
+    WriteBytes(dir / "iconres.ezx", ReadBytes(kSample));
     main.Label1->setText("kept");
-    Open(archive, std::nullopt);  // the folder dialog cancelled: the archive's own folder
-    EXPECT_EQ(main.ListBox1->count(), 36);
-    EXPECT_EQ(main.ListBox1->currentRow(), 0);
+    Open(dir / "iconres.ezx", std::nullopt);  // the archive's own folder
     EXPECT_TRUE(Exists(dir / "iconres.dat"));
+    EXPECT_EQ(main.ListBox1->currentRow(), 0);
     EXPECT_FALSE(desktop.Form2->isVisible());
     EXPECT_EQ(Description(), "kept");
+
+    // An archive dropped on the window: Open EZX from its folder dialog on.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kSample))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&main, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    dialogs.asked.clear();
+    dialogs.files = {FileAnswer{dir / "dropped/x"}};
+    std::filesystem::create_directory(dir / "dropped");
+    QApplication::sendEvent(&main, &drop);
+    EXPECT_EQ(dialogs.asked, (Strings{"Select a folder to save icons|All files|*.*|" + kSample}));
+    EXPECT_TRUE(Exists(dir / "dropped/iconres.dat"));
 }
 
 TEST_F(DesktopTest, ListOrderIgnoresCaseAndShowsCyrillicNames) {
-    const std::string cyrillicUpper = "\xC0\xE1.txt";  // "Аб" in Windows-1251
-    const std::string cyrillicLower = "\xE0\xE2.txt";  // "ав"
+    const std::string upper = "\xC0\xE1.txt", lower = "\xE0\xE2.txt";  // "Аб", "ав" in Windows-1251
     WriteBytes(dir / "names.ezx", BuildArchive(HeaderText(64), {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}},
-                                                                 {cyrillicLower, {4}}, {cyrillicUpper, {5}}}));
+                                                                 {lower, {4}}, {upper, {5}}}));
     main.CheckBox1->click();
     Open(dir / "names.ezx", dir.Path());
-    EXPECT_EQ(ListTexts(), (std::vector<std::string>{"a.txt", "B.txt", "b.txt", "Аб.txt", "ав.txt"}));
-    // Every entry opens from its bytes: the raw copy of the Cyrillic name is found.
-    main.ListBox1->setCurrentRow(3);
+    EXPECT_EQ(ListTexts(), (Strings{"a.txt", "B.txt", "b.txt", "Аб.txt", "ав.txt"}));
+    Select("Аб.txt");  // found from its bytes: no error box
     EXPECT_EQ(Description(), "Аб.txt  0x0   PNG");
     EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -208,86 +181,63 @@ TEST_F(DesktopTest, ListOrderIgnoresCaseAndShowsCyrillicNames) {
 TEST_F(DesktopTest, SaveToEzxWritesTheArchiveOrIconrezWhenCancelled) {
     Open(kSample, dir.Path());
     dialogs.asked.clear();
-    dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}};
+    captions.clear();
+    dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}, FileAnswer{dir / "iconres.dat"},
+                     std::nullopt};
+    main.FileSave1Execute();
     main.FileSave1Execute();
     EXPECT_EQ(ReadBytes(dir / "out.ezx"), ReadBytes(kSample));
-    EXPECT_EQ(dialogs.asked[0].state.title, "Select an EZX structure file");
-    EXPECT_EQ(dialogs.asked[0].state.filter, "EZX structure|*.dat");
-    EXPECT_EQ(dialogs.asked[1].state.title, "Select file to save EZX");
-    EXPECT_EQ(dialogs.asked[1].state.fileName, "iconres.ezx");
-
-    captions.clear();
-    dialogs.files = {FileAnswer{dir / "iconres.dat"}, std::nullopt};
-    main.FileSave1Execute();
     EXPECT_EQ(ReadBytes(dir / "iconrez.ezx"), ReadBytes(kSample));
-    EXPECT_EQ(captions, (std::vector<std::string>{"Searching for files@150,300/0",
-                                                  "Retrieving skin structure@150,300/0",
-                                                  "Packing icons@150,300/0"}));
+    EXPECT_EQ(dialogs.asked[0], "Select an EZX structure file|EZX structure|*.dat|");
+    EXPECT_EQ(dialogs.asked[1], "Select file to save EZX|EZX files|*.ezx|iconres.ezx");
+    EXPECT_EQ(Strings(captions.begin(), captions.begin() + 3),
+              (Strings{"Searching for files@150,300/0", "Retrieving skin structure@150,300/0",
+                       "Packing icons@150,300/0"}));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(DesktopTest, SavePictureInEachFormatAndOnAnEmptyList) {
     main.Button1Click();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].caption, app::kAppTitle);
-    EXPECT_EQ(dialogs.boxes[0].text, "List index out of bounds (-1)");
-    EXPECT_TRUE(dialogs.boxes[0].stop);
+    EXPECT_EQ(dialogs.boxes, (Strings{kStop + "List index out of bounds (-1)|"}));
     EXPECT_TRUE(dialogs.asked.empty());
 
     Open(kSample, dir.Path());
-    const std::vector<std::pair<int, std::string>> formats = {{1, "BM"}, {2, "GIF8"}, {3, "\x89PNG"}};
-    for (const auto& [entry, magic] : formats) {
-        const std::string target = dir / ("bare" + std::to_string(entry));
+    for (const auto& [entry, magic] : std::vector<std::pair<int, std::string>>{{1, "BM"}, {2, "GIF8"}, {3, "\x89PNG"}}) {
+        const std::string target = dir / ("bare" + std::to_string(entry));  // written under the name as typed
         dialogs.files = {FileAnswer{target, entry}};
         main.Button1Click();
-        const Bytes written = ReadBytes(target);  // under the name as typed
-        ASSERT_GE(written.size(), magic.size());
-        EXPECT_EQ(std::string(written.begin(), written.begin() + static_cast<long>(magic.size())), magic);
+        EXPECT_EQ(ReadText(target).substr(0, magic.size()), magic);
     }
-    EXPECT_EQ(dialogs.asked.back().state.title, "Save picture as");
-    EXPECT_EQ(dialogs.asked.back().state.filter, "BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png");
+    EXPECT_EQ(dialogs.asked.back(), "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|");
     EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(DesktopTest, ConvertImageAndConvertAllInBothDirections) {
     Open(kSample, dir.Path());
     const std::string clock = dir / "raws/clock.k";
-    dialogs.files = {FileAnswer{clock, 1}, FileAnswer{dir / "clock.png", 3}};
-    main.Convertimage1Click();
+    dialogs.files = {FileAnswer{clock, 1},           FileAnswer{dir / "clock.png", 3},
+                     FileAnswer{dir / "clock.png", 2}, FileAnswer{dir / "again.k", 2},  // a PNG always becomes .g
+                     FileAnswer{dir / "icons/clock.bmp", 2}, FileAnswer{dir / "fromBmp", 2},
+                     FileAnswer{clock, 2},           FileAnswer{dir / "none", 1}};  // "Image Files": not a picture
+    for (int i = 0; i < 4; ++i) main.Convertimage1Click();
+    EXPECT_EQ(dialogs.asked[3], "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|" + clock);
     EXPECT_EQ(LoadBitmap(dir / "clock.png").Width(), 32);
-    EXPECT_EQ(dialogs.asked.back().state.fileName, clock);  // preset to the source
-
-    dialogs.files = {FileAnswer{dir / "clock.png", 2}, FileAnswer{dir / "again.k", 2}};
-    main.Convertimage1Click();
-    EXPECT_EQ(DetectPictureKind(dir / "again.g"), pkG);  // a PNG source always becomes .g
-
-    dialogs.files = {FileAnswer{dir / "icons/clock.bmp", 2}, FileAnswer{dir / "fromBmp", 2}};
-    main.Convertimage1Click();
+    EXPECT_EQ(DetectPictureKind(dir / "again.g"), pkG);
     EXPECT_EQ(DetectPictureKind(dir / "fromBmp.k"), pkK32);
-
-    // "Image Files" chosen: even a .k is read as a standard picture, which it is not.
-    dialogs.files = {FileAnswer{clock, 2}, FileAnswer{dir / "none", 1}};
-    main.Convertimage1Click();
     EXPECT_FALSE(Exists(dir / "none.k"));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].detail, clock);
-    dialogs.boxes.clear();
+    EXPECT_TRUE(dialogs.boxes[0].ends_with("|" + clock));
 
-    const std::string standard = dir / "standard/";
-    std::filesystem::create_directory(standard);
-    dialogs.files = {FileAnswer{dir / "raws/logo.g"}, FileAnswer{standard + "anything"}};
+    std::filesystem::create_directories(dir / "standard");
+    std::filesystem::create_directories(dir / "handset");
+    dialogs.files = {FileAnswer{dir / "raws/logo.g"}, FileAnswer{dir / "standard/x"},
+                     FileAnswer{dir / "standard/clock.bmp"}, FileAnswer{dir / "handset/x"}};
     main.Convertall2Click();
-    EXPECT_TRUE(Exists(standard + "clock.bmp"));
-    EXPECT_TRUE(Exists(standard + "logo.png") || Exists(standard + "logo.gif"));
-    EXPECT_EQ(dialogs.asked.back().state.title, "Select target image folder");
-    EXPECT_EQ(dialogs.asked.back().state.filter, "");
-
-    const std::string handset = dir / "handset/";
-    std::filesystem::create_directory(handset);
-    dialogs.files = {FileAnswer{standard + "clock.bmp"}, FileAnswer{handset + "x"}};
     main.Convertall2Click();
-    EXPECT_EQ(DetectPictureKind(handset + "clock.k"), pkK18Masked);
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.asked.back(), "Select target image folder||" + dir / "standard/x");
+    EXPECT_TRUE(Exists(dir / "standard/logo.png"));
+    EXPECT_EQ(DetectPictureKind(dir / "handset/clock.k"), pkK18Masked);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(DesktopTest, SettingsApplyOnOkOnlyAndRedrawWithTheNewBackground) {
@@ -295,19 +245,17 @@ TEST_F(DesktopTest, SettingsApplyOnOkOnlyAndRedrawWithTheNewBackground) {
     settings.FormShow();
     EXPECT_EQ(settings.ComboBox1->currentText(), "32-bit bitmap (.BMP)");
     settings.ComboBox1Select(1);
-    dialogs.colors = {0x000000FF};
+    dialogs.colors = {0x000000FF, std::nullopt};  // pure red, then a cancelled picker
+    settings.Button1Click();
     settings.Button1Click();
     EXPECT_EQ(AppSettings.PendingFormat, 1);
     EXPECT_EQ(AppSettings.PendingBackColor, 0x000000FFu);
     EXPECT_EQ(settings.Shape1->Color, 0x000000FFu);
-    settings.Button1Click();  // a cancelled picker keeps the colour
-    EXPECT_EQ(AppSettings.PendingBackColor, 0x000000FFu);
 
     QTimer::singleShot(0, &settings, &QDialog::reject);
     main.Settings1Click();
     EXPECT_EQ(AppSettings.TargetFormat, tfBmp);
     EXPECT_EQ(desktop.Form2->Background, 0xFF000000u);
-
     QTimer::singleShot(0, [&] {
         EXPECT_EQ(settings.ComboBox1->currentText(), "PNG image (.PNG)");  // the pending choice
         settings.accept();
@@ -316,7 +264,6 @@ TEST_F(DesktopTest, SettingsApplyOnOkOnlyAndRedrawWithTheNewBackground) {
     EXPECT_EQ(AppSettings.TargetFormat, tfPng);
     EXPECT_EQ(desktop.Form2->Background, 0xFFFF0000u);
 
-    // The new colour shows at the next redraw, and the icon is drawn in PNG now.
     main.CheckBox1->click();
     Open(kSample, dir.Path());
     EXPECT_TRUE(Exists(dir / "icons/alarm.png"));
@@ -325,90 +272,71 @@ TEST_F(DesktopTest, SettingsApplyOnOkOnlyAndRedrawWithTheNewBackground) {
 
 TEST_F(DesktopTest, PreviewPaintsTheAreaAndPlacesTheIcon) {
     app::TForm2& preview = *desktop.Form2;
-    auto icon = [&](int w, int h) {
+    constexpr QRgb kBack = 0xFF0000FF, kIcon = 0xFF00FC00;  // green as 18 bits keep it
+    auto show = [&](int w, int h) {
         Bitmap b(w, h);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF00FC00);
-        }
+        for (int i = 0; i < w * h; ++i) b.SetPixel(i % w, i / w, kIcon);
         SaveBitmap(b, dir / "icon.bmp", "image/bmp");
-        std::string k = dir / "icon.k";
-        EncodePicture(dir / "icon.bmp", pkK18Masked, k);
-        preview.RawPath = k;
+        preview.RawPath = dir / "icon.k";
+        EncodePicture(dir / "icon.bmp", pkK18Masked, preview.RawPath);
         preview.ImagePath = dir / "temp.bmp";
         preview.Format = tfBmp;
         preview.show();
         preview.RedrawPreview();
     };
-    preview.Background = 0xFF0000FF;
-    icon(100, 50);
-    EXPECT_EQ(PreviewPixel(16, 16), 0xFF0000FFu);
-    EXPECT_EQ(PreviewPixel(255, 335), 0xFF0000FFu);
-    EXPECT_EQ(PreviewPixel(86, 151), 0xFF00FC00u);  // centred at its own size
-    EXPECT_EQ(PreviewPixel(85, 151), 0xFF0000FFu);
-
+    // Pixels of the client area: inside and just outside the icon, and the area's corners.
+    auto expect = [&](std::initializer_list<std::tuple<int, int, QRgb>> pixels) {
+        for (const auto& [x, y, colour] : pixels) EXPECT_EQ(PreviewPixel(x, y), colour) << x << "," << y;
+    };
+    preview.Background = kBack;
+    show(100, 50);  // at its own size, centred at 86, 151
+    expect({{16, 16, kBack}, {255, 335, kBack}, {86, 151, kIcon}, {85, 151, kBack}});
     preview.CheckBox1->setChecked(true);
     preview.ComboBox1Select(1);  // 2X with Stretch: 200 x 100 at 36, 126
-    EXPECT_EQ(PreviewPixel(36, 126), 0xFF00FC00u);
-    EXPECT_EQ(PreviewPixel(235, 225), 0xFF00FC00u);
-    EXPECT_EQ(PreviewPixel(35, 126), 0xFF0000FFu);
-    EXPECT_EQ(PreviewPixel(236, 226), 0xFF0000FFu);
-
-    icon(176, 220);  // both sides cut: fills the area
-    EXPECT_EQ(PreviewPixel(16, 16), 0xFF00FC00u);
-    EXPECT_EQ(PreviewPixel(255, 335), 0xFF00FC00u);
-
+    expect({{36, 126, kIcon}, {235, 225, kIcon}, {35, 126, kBack}, {236, 226, kBack}});
+    show(176, 220);  // both sides cut: fills the area
+    expect({{16, 16, kIcon}, {255, 335, kIcon}});
     preview.CheckBox1->setChecked(false);
-    icon(100, 50);
+    show(100, 50);
     preview.ComboBox1Select(3);  // 8X without Stretch keeps the size
     EXPECT_EQ(preview.Zoom, 8);
-    EXPECT_EQ(PreviewPixel(86, 151), 0xFF00FC00u);
-    EXPECT_EQ(PreviewPixel(85, 151), 0xFF0000FFu);
-
+    expect({{86, 151, kIcon}, {85, 151, kBack}});
     EXPECT_EQ(app::PreviewPlacement(300, 10, false, 1, QRect(16, 16, 240, 320)), QRect(-14, 171, 300, 10));
 }
 
 TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
     Open(dir / "missing.ezx", dir.Path());
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].caption, app::kAppTitle);
-    EXPECT_EQ(dialogs.boxes[0].text, "File not found.");
-    EXPECT_EQ(dialogs.boxes[0].detail, dir / "missing.ezx");
+    EXPECT_EQ(dialogs.boxes, (Strings{kStop + "File not found.|" + dir / "missing.ezx"}));
     EXPECT_FALSE(desktop.Form1->isVisible());  // closed after the error
 
     // A raw copy that cannot be created: the "Error" box, then the error box.
-    Open(kSample, dir.Path());
-    dialogs.boxes.clear();
-    std::filesystem::remove_all(dir / "raws");
     WriteText(dir / "raws", "a file where the folder should be");
+    dialogs.boxes.clear();
     Open(kSample, dir.Path());
     ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0].caption, "Error");
-    EXPECT_TRUE(dialogs.boxes[0].owned);
-    EXPECT_FALSE(dialogs.boxes[0].stop);
-    EXPECT_EQ(dialogs.boxes[1].text, "File not open.");
+    EXPECT_EQ(dialogs.boxes[0], "Error|" + dir / "raws/battery_full.k|owned");
+    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
     EXPECT_FALSE(desktop.Form1->isVisible());
 
-    EXPECT_EQ(app::ErrorBoxText("Disk full"), "Disk full.");
-    EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");
-    EXPECT_EQ(app::ErrorBoxText(""), "");
-}
-
-TEST_F(DesktopTest, TwoIconsPackingToOneNameGiveNotFound) {
+    // Icons a.gif and a.png of two entries named a.g both convert to a.g: copying the
+    // first takes the file that the second needs.
     Bitmap dot(2, 2);
     SaveBitmap(dot, dir / "dot.gif", "image/gif");
     SaveBitmap(dot, dir / "dot.png", "image/png");
-    // Two entries of one name give icons a.gif and a.png, which both convert to a.g:
-    // copying the first takes the file that the second needs.
+    std::filesystem::remove(dir / "raws");
     WriteBytes(dir / "twice.ezx", BuildArchive(HeaderText(64), {{"a.g", ReadBytes(dir / "dot.gif")},
                                                                  {"a.g", ReadBytes(dir / "dot.png")}}));
     Open(dir / "twice.ezx", dir.Path());
+    dialogs.boxes.clear();
     dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}};
     main.FileSave1Execute();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0].caption, "Not Found");
-    EXPECT_FALSE(dialogs.boxes[0].owned);
-    EXPECT_EQ(dialogs.boxes[1].text, "File not open.");
+    EXPECT_EQ(dialogs.boxes[0], "Not Found|a.g|");
+    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
     EXPECT_FALSE(desktop.Form1->isVisible());
+
+    EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");
+    EXPECT_EQ(app::ErrorBoxText(""), "");
 }
 
 }  // namespace

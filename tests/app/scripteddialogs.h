@@ -1,5 +1,5 @@
-// Dialogs that answer from a script and record what was asked, and a desktop built
-// with them, for driving the real windows in tests.
+// Dialogs that answer from a script and record what was asked, for driving the real
+// windows in tests.
 #pragma once
 
 #include <deque>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
 #include "app/dialogs.h"
 
 namespace tavro::test {
@@ -19,45 +18,30 @@ struct FileAnswer {
 
 class ScriptedDialogs : public app::Dialogs {
 public:
-    struct Asked {
-        app::FileDialogKind kind;
-        app::FileDialogState state;  // as the dialog was shown
-    };
-    struct Box {
-        std::string caption;
-        std::string text;
-        std::string detail;
-        bool stop;
-        bool owned;
-    };
-
-    // A file dialog answers with the next entry: a file, or cancel (none).
-    std::deque<std::optional<FileAnswer>> files;
+    std::deque<std::optional<FileAnswer>> files;  // the next answer: a file, or cancel
     std::deque<std::optional<std::uint32_t>> colors;
-    std::vector<Asked> asked;
-    std::vector<Box> boxes;
+    std::vector<std::string> asked;  // "title|filter|file name" as each file dialog opened
+    std::vector<std::string> boxes;  // "caption|text|detail", the error box with "stop:" before
 
-    bool RunFileDialog(app::FileDialogKind kind, app::FileDialogState& state) override {
-        asked.push_back({kind, state});
-        if (files.empty()) return false;
-        std::optional<FileAnswer> answer = files.front();
-        files.pop_front();
+    bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state) override {
+        asked.push_back(state.title + "|" + state.filter + "|" + state.fileName);
+        const std::optional<FileAnswer> answer = files.empty() ? std::nullopt : files.front();
+        if (!files.empty()) files.pop_front();
         if (!answer) return false;
         state.fileName = answer->fileName;
         state.filterIndex = answer->filterIndex;
         return true;
     }
     std::optional<std::uint32_t> PickColor(std::uint32_t) override {
-        if (colors.empty()) return std::nullopt;
-        auto color = colors.front();
-        colors.pop_front();
+        const std::optional<std::uint32_t> color = colors.empty() ? std::nullopt : colors.front();
+        if (!colors.empty()) colors.pop_front();
         return color;
     }
     void ShowStopBox(const std::string& caption, const std::string& text, const std::string& detail) override {
-        boxes.push_back({caption, text, detail, true, true});
+        boxes.push_back("stop:" + caption + "|" + text + "|" + detail);
     }
     void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override {
-        boxes.push_back({caption, text, "", false, owned});
+        boxes.push_back(caption + "|" + text + (owned ? "|owned" : "|"));
     }
 };
 
