@@ -9,9 +9,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/desktop.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "imaging/errors.h"
+#include "imaging/fileio.h"
 
 #ifndef TAVRO_VERSION
 #define TAVRO_VERSION "0"
@@ -64,7 +66,8 @@ std::string UsageFooter() {
     for (const char* name : {"unpack", "pack", "convert", "convert-all", "info"}) {
         text += "  " + kUsage.at(name) + "\n";
     }
-    text += "Exit codes: 0 success, 1 an input/output or data error, 2 a usage error.";
+    text += "Exit codes: 0 success, 1 an input/output or data error, 2 a usage error.\n";
+    text += "The manual page, man tavro, describes the desktop and every command.";
     return text;
 }
 
@@ -88,9 +91,15 @@ std::string ActiveSubcommand(const CLI::App& app) {
 }  // namespace
 
 int RunTavro(int argc, char** argv) {
+    // "tavro ARCHIVE.ezx", as a file manager opens an archive: the desktop application
+    // unpacks it, asking where.
+    if (argc == 2 && argv[1][0] != '-' && kUsage.count(argv[1]) == 0 && FileExists(argv[1])) {
+        return app::RunDesktop(argc, argv, argv[1]);
+    }
     CLI::App app("Tavro " TAVRO_VERSION
                  ": the icon resources of a mobile handset (iconres.ezx, .k, .g and .raw pictures).\n"
-                 "Without a command it will open the desktop application.",
+                 "Without a command it opens the desktop application; with an archive as its only\n"
+                 "argument (tavro ARCHIVE.ezx) the desktop unpacks that archive.",
                  "tavro");
     app.set_version_flag("--version", "tavro " TAVRO_VERSION);
     app.require_subcommand(0, 1);
@@ -152,11 +161,7 @@ int RunTavro(int argc, char** argv) {
 
     std::string active = ActiveSubcommand(app);
     try {
-        if (active.empty()) {
-            // The desktop application is not built yet: show what the program can do.
-            std::fputs(app.help().c_str(), stdout);
-            return kExitOk;
-        }
+        if (active.empty()) return app::RunDesktop(argc, argv, "");
         if (active == "unpack") {
             unpack.format = ValueOf(kFormats, unpackFormat);
             return RunUnpack(unpack);

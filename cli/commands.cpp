@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "archive/extract.h"
+#include "archive/iconnames.h"
 #include "archive/pack.h"
 #include "archive/reader.h"
 #include "archive/settings.h"
@@ -32,6 +34,19 @@ constexpr const char* kArchiveSignature = "motoskin";
 void PrintLine(const std::string& text) {
     std::string line = text + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// A name as printed: decoded for a person when stdout is a terminal (a Windows-1251
+// name would show as mojibake on a UTF-8 terminal), its bytes unchanged when piped.
+std::string ShownName(const std::string& name) {
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    return terminal ? DisplayName(name) : name;
+}
+
+// The columns a shown name takes: one per character, counting UTF-8 lead bytes.
+std::size_t TextWidth(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // Opens and closes a file, so that a missing or unreadable input is reported as
@@ -106,7 +121,8 @@ bool LooksLikeArchive(const std::string& path) {
 }
 
 std::string PadRight(std::string text, std::size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
+    const std::size_t used = TextWidth(text);
+    if (used < width) text.append(width - used, ' ');
     return text;
 }
 
@@ -121,7 +137,7 @@ int InfoArchive(const InfoOptions& options) {
     std::vector<std::uint8_t> entry(kPictureAreaSize);
 
     std::size_t nameWidth = 4;
-    for (const ArchiveSlot& slot : table) nameWidth = std::max(nameWidth, slot.name.size());
+    for (const ArchiveSlot& slot : table) nameWidth = std::max(nameWidth, TextWidth(ShownName(slot.name)));
 
     PrintLine("archive " + options.file);
     PrintLine(PadLeft("slot", 5) + "  " + PadLeft("resource id", 11) + "  " + PadRight("name", nameWidth) + "  " +
@@ -157,7 +173,7 @@ int InfoArchive(const InfoOptions& options) {
 
         std::string sizeText = std::to_string(slot.presentSize);
         if (slot.presentSize != slot.storedSize) sizeText += " (of " + std::to_string(slot.storedSize) + ")";
-        PrintLine(head + PadLeft(std::to_string(slot.resourceId), 11) + "  " + PadRight(slot.name, nameWidth) +
+        PrintLine(head + PadLeft(std::to_string(slot.resourceId), 11) + "  " + PadRight(ShownName(slot.name), nameWidth) +
                   "  " + PadLeft(sizeText, 8) + "  " + PadRight(kind, 11) + "  " + SizeText(m));
     }
     std::size_t slotCount = table.size();
@@ -174,7 +190,7 @@ int InfoPicture(const InfoOptions& options) {
         if (m.kind == pkOther) throw DataError(options.file, "not a picture that Tavro can read");
         throw DataError(options.file, "the picture could not be decoded");
     }
-    PrintLine("name: " + FileNamePart(options.file));
+    PrintLine("name: " + ShownName(FileNamePart(options.file)));
     PrintLine("kind: " + KindName(m.kind));
     PrintLine("size: " + SizeText(m));
     PrintLine("type: " + PictureTypeWord(m.kind, options.format));
@@ -192,36 +208,6 @@ std::optional<TTargetFormat> FormatForExtension(const std::string& path) {
     return std::nullopt;
 }
 
-std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
-    switch (kind) {
-        case pkK18Masked:
-            return "18-bit BMP";
-        case pkK32:
-            return "32-bit BMP";
-        default:
-            return format == tfGif ? "GIF" : "PNG";
-    }
-}
-
-std::string KindName(std::uint8_t kind) {
-    switch (kind) {
-        case pkRaw:
-            return "pkRaw";
-        case pkK18Masked:
-            return "pkK18Masked";
-        case pkK18:
-            return "pkK18";
-        case pkK32:
-            return "pkK32";
-        case pkG:
-            return "pkG";
-        case pkOther:
-            return "pkOther";
-        default:
-            return "kind " + std::to_string(kind);
-    }
-}
-
 int RunUnpack(const UnpackOptions& options) {
     // A missing archive is reported before the folder is made: nothing is written then.
     RequireReadable(options.archive);
@@ -235,7 +221,7 @@ int RunUnpack(const UnpackOptions& options) {
     progress.Close();
 
     if (options.list) {
-        for (const std::string& name : SortedForList(icons.Names())) PrintLine(name);
+        for (const std::string& name : SortedForList(icons.Names())) PrintLine(ShownName(name));
     }
     return kExitOk;
 }

@@ -66,11 +66,4 @@ int RunInfo(const InfoOptions& options);
 // in any case), or none.
 std::optional<TTargetFormat> FormatForExtension(const std::string& path);
 
-// The desktop's picture-type word for a kind: "18-bit BMP", "32-bit BMP", otherwise
-// "GIF" when the target format is GIF and "PNG" when it is not.
-std::string PictureTypeWord(TPictureKind kind, TTargetFormat format);
-
-// The code name of a kind ("pkK18Masked" ...).
-std::string KindName(std::uint8_t kind);
-
 }  // namespace tavro::cli

@@ -4,26 +4,13 @@
 
 #include <algorithm>
 
+
 namespace tavro::cli {
 
 namespace {
 
 constexpr int kBarWidth = 30;
 constexpr int kCaptionWidth = 26;
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    // Compare bytes as unsigned so that names in an 8-bit code page sort after ASCII.
-    auto key = [](char c) { return static_cast<unsigned char>(LowerAscii(c)); };
-    bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                             [&](char x, char y) { return key(x) < key(y); });
-    if (less) return true;
-    bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                                [&](char x, char y) { return key(x) < key(y); });
-    if (greater) return false;
-    return a < b;
-}
 
 }  // namespace
 
@@ -81,11 +68,6 @@ void StderrMessages::ShowError(const std::string& text) {
 void StderrMessages::ShowNotFound(const std::string& text) {
     progress_.Interrupt();
     PrintError("Not Found: " + text);
-}
-
-std::vector<std::string> SortedForList(std::vector<std::string> names) {
-    std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
-    return names;
 }
 
 void PrintError(const std::string& text) {

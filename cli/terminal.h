@@ -68,10 +68,6 @@ private:
     std::vector<std::string> names_;
 };
 
-// The names in the order the desktop's icon list shows them: alphabetical without
-// regard to (ASCII) case; names equal but for case keep a fixed order by their bytes.
-std::vector<std::string> SortedForList(std::vector<std::string> names);
-
 // Writes "tavro: " and the text on a line of stderr.
 void PrintError(const std::string& text);
 

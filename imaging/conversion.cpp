@@ -104,4 +104,34 @@ void EncodePicture(const std::string& source, std::uint8_t mode, std::string& de
     }
 }
 
+std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
+    switch (kind) {
+        case pkK18Masked:
+            return "18-bit BMP";
+        case pkK32:
+            return "32-bit BMP";
+        default:
+            return format == tfGif ? "GIF" : "PNG";
+    }
+}
+
+std::string KindName(std::uint8_t kind) {
+    switch (kind) {
+        case pkRaw:
+            return "pkRaw";
+        case pkK18Masked:
+            return "pkK18Masked";
+        case pkK18:
+            return "pkK18";
+        case pkK32:
+            return "pkK32";
+        case pkG:
+            return "pkG";
+        case pkOther:
+            return "pkOther";
+        default:
+            return "kind " + std::to_string(kind);
+    }
+}
+
 }  // namespace tavro

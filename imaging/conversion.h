@@ -43,4 +43,11 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
 // modes write nothing and leave `dest` as it was. `dest` receives the name written.
 void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest);
 
+// The picture-type word of the description line: "18-bit BMP", "32-bit BMP",
+// otherwise "GIF" when the target format is GIF and "PNG" when it is not.
+std::string PictureTypeWord(TPictureKind kind, TTargetFormat format);
+
+// The code name of a kind ("pkK18Masked" ...).
+std::string KindName(std::uint8_t kind);
+
 }  // namespace tavro

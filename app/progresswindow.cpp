@@ -1,0 +1,66 @@
+#include "app/progresswindow.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+
+#include "app/windows.h"
+
+namespace tavro::app {
+
+namespace {
+constexpr int kOuterWidth = 347;
+constexpr int kOuterHeight = 93;
+}  // namespace
+
+TForm1::TForm1()
+    // A caption bar without system menu or buttons: the window has no close box.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName("Form1");
+    setWindowTitle("Please wait...");
+    setFont(PixelFont("Tahoma", 11));
+    SetOuterSize(this, kOuterWidth, kOuterHeight);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(16, 24, 305, 17);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+}
+
+void TForm1::FormShow() {
+    move(150, 300);
+    ProgressBar1->setValue(0);
+}
+
+void TForm1::Show() {
+    FormShow();
+    show();
+    Flush();
+}
+
+void TForm1::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+    Flush();
+}
+
+void TForm1::SetPosition(int percent) {
+    if (percent == ProgressBar1->value()) return;
+    ProgressBar1->setValue(percent);
+    Flush();
+}
+
+void TForm1::Close() {
+    hide();
+    Flush();
+}
+
+// The caller works on the user-interface thread without returning to the event loop:
+// every change is painted at once, while mouse and keyboard input waits until the
+// command has ended, so no other command can start inside this one.
+void TForm1::Flush() {
+    if (isVisible()) repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace tavro::app

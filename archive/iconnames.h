@@ -1,0 +1,25 @@
+// Icon names as the front ends show and order them.
+//
+// Names are bytes: an archive may hold names in UTF-8 or in the handset's 8-bit
+// Cyrillic code page (Windows-1251). Files are always made from the bytes; only the
+// text shown to a person is decoded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+// The name as UTF-8 text: the bytes themselves when they are valid UTF-8, otherwise
+// each byte read as Windows-1251.
+std::string DisplayName(const std::string& name);
+
+// The icon list's order: alphabetical by the shown text without regard to the case
+// of Latin and Cyrillic letters; names that differ only in case are ordered by their
+// bytes, so the order is the same on every run.
+bool ListOrderLess(const std::string& a, const std::string& b);
+
+// The names sorted in the icon list's order.
+std::vector<std::string> SortedForList(std::vector<std::string> names);
+
+}  // namespace tavro
