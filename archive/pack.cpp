@@ -11,9 +11,11 @@
 // Name offsets sum (name length + 1) and data offsets sum (S + 8) over the icons
 // packed before, both in packing order (ascending RawName).
 //
-// Icons are converted back into their handset form in conv/. Entries that no writer
-// can produce again (.raw pictures, entries that are no picture) are taken from their
-// copies in raws/ instead, so that unpacking and packing an archive keeps them.
+// Icons are converted back into their handset form in memory and kept, one scratch
+// file for all of them, in conv/ until they are copied (ConvertedIcons). Entries that
+// no writer can produce again (.raw pictures, entries that are no picture) are taken
+// from their copies in raws/ instead, so that unpacking and packing an archive keeps
+// them.
 //
 // The archive is built in a temporary file beside the output and renamed over it only
 // when complete, so that a packing that fails leaves an existing archive as it was.
@@ -26,7 +28,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
+#include "archive/convertedicons.h"
 #include "archive/nameindex.h"
 #include "imaging/bytes.h"
 #include "imaging/errors.h"
@@ -40,12 +44,12 @@ namespace {
 constexpr std::size_t kDataRecordHeaderSize = 8;  // magic and size before the bytes
 constexpr std::uint64_t kMaxOffset = 0xFFFFFFFF;  // a name or data offset is one word
 
-// The conversion folder of one packing: converted files this run has written and not
-// yet copied are removed when the packing stops early, and the folder itself is
-// removed at the end when it ends up empty.
+// The conversion folder of one packing: files of it this run has used and not yet
+// copied are removed when the packing stops early, and the folder itself is removed
+// at the end when it ends up empty.
 class ConvFolderScope {
 public:
-    explicit ConvFolderScope(std::string folder) : folder_(std::move(folder)) { MakeFolder(folder_); }
+    explicit ConvFolderScope(std::string folder) : folder_(std::move(folder)), existed_(!MakeFolder(folder_)) {}
     ~ConvFolderScope() {
         for (const std::string& path : pending_) RemoveFile(path);
         RemoveFolder(folder_);
@@ -54,11 +58,17 @@ public:
     ConvFolderScope& operator=(const ConvFolderScope&) = delete;
 
     void Written(const std::string& path) { pending_.push_back(path); }
+    // An icon converted under this path: a file left there by an earlier run goes,
+    // as writing the converted file over it and copying that once removed it.
+    void Replaced(const std::string& path) {
+        if (existed_) RemoveFile(path);
+    }
     // Every converted file has been copied (and deleted, where that worked).
     void AllCopied() { pending_.clear(); }
 
 private:
     std::string folder_;
+    bool existed_;
     std::vector<std::string> pending_;
 };
 
@@ -187,6 +197,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
                        MessageSink& messages) {
     const std::string convPrefix = packFolder + "conv/";
     ConvFolderScope conv(packFolder + "conv");
+    ConvertedIcons icons(convPrefix);
 
     const std::string structurePath = packFolder + "iconres.dat";
     File structureFile;
@@ -279,6 +290,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     // name area and its slot into the ID table; entries from raws/ as they are.
     std::vector<std::string> packNames(n);
     std::vector<std::string> sources(n);  // the file each data record is copied from
+    std::vector<bool> kept(n);            // or whether it is one of the converted icons
     std::uint64_t nameOffset = 0;
     std::uint64_t dataOffset = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -293,18 +305,23 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             }
             const std::string source = fromRaws ? rawsFolder + rec.RawName : iconsFolder + rec.IconName;
             std::string converted = source;
+            std::optional<EncodedPicture> picture;
             if (!fromRaws) {
                 const std::string unconverted = convPrefix + rec.IconName;
                 converted = unconverted;
                 try {
-                    EncodePicture(source, rec.Kind, converted);
+                    picture = EncodePictureBytes(source, rec.Kind, converted, kPictureAreaSize);
                 } catch (...) {
-                    // The encoder names its output before writing it: what it may have
-                    // left there is this run's.
-                    if (converted != unconverted) conv.Written(converted);
+                    // The encoder names its output before making it, and writing it
+                    // would have replaced what stood there.
+                    if (converted != unconverted) conv.Replaced(converted);
                     throw;
                 }
-                conv.Written(converted);
+                if (picture) {
+                    conv.Replaced(converted);
+                } else {
+                    conv.Written(converted);  // no writer: conv/ may hold a file of that name
+                }
             }
             std::string name = FileNamePart(converted);
             if (name.size() > kMaxNameLength) {
@@ -315,11 +332,15 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             if (name.find('\n') != std::string::npos) {
                 throw DataError(source, "the packed name contains an LF, which ends names in the archive");
             }
-            const std::uint64_t size = ConvertedSize(converted);
+            // Without a writer, the icon is what conv/ holds under its name: one converted
+            // earlier in this run, or a file.
+            kept[i] = picture || (!fromRaws && icons.SizeOf(name));
+            const std::uint64_t size = picture ? picture->size : kept[i] ? *icons.SizeOf(name) : ConvertedSize(converted);
             if (size > kPictureAreaSize) {
                 throw DataError(converted, "the converted icon has " + std::to_string(size) +
                                                " bytes, more than " + std::to_string(kPictureAreaSize));
             }
+            if (picture) icons.Store(name, picture->bytes);
             if (dataOffset > kMaxOffset) {
                 throw DataError(outputPath, "the archive's data area would pass 4 GiB at " + name);
             }
@@ -354,30 +375,43 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     front.insert(front.end(), idTable.begin(), idTable.end());
     out.Write(front);
 
-    // Data pass: each converted file copied in one write with its record header.
+    // Data pass: each converted icon copied in one write with its record header.
     std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
+    std::uint8_t* const bytes = picture.data() + kDataRecordHeaderSize;
     for (std::size_t i = 0; i < n; ++i) {
         if (packNames[i].empty()) continue;
-        const std::string& path = sources[i];
-        File in;
-        try {
-            in = File::OpenRead(path);
-        } catch (const IoError&) {
+        const std::string path = kept[i] ? convPrefix + packNames[i] : sources[i];
+        const auto notFound = [&] {
             messages.ShowNotFound(packNames[i]);
             ThrowFileNotOpen(path);
-        }
-        const std::uint64_t size = in.Size();
-        if (size > kPictureAreaSize) {
-            throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                                      std::to_string(kPictureAreaSize));
+        };
+        std::uint64_t size = 0;
+        std::size_t got = 0;
+        if (kept[i]) {
+            const std::optional<std::size_t> taken = icons.Take(packNames[i], bytes);
+            if (!taken) notFound();
+            size = got = *taken;
+        } else {
+            File in;
+            try {
+                in = File::OpenRead(path);
+            } catch (const IoError&) {
+                notFound();
+            }
+            size = in.Size();
+            if (size > kPictureAreaSize) {
+                throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                                          std::to_string(kPictureAreaSize));
+            }
+            got = in.Read(bytes, static_cast<std::size_t>(size));
+            in.Close();
         }
         store_u32le(picture.data(), DataRecordMagic);
         store_u32le(picture.data() + 4, static_cast<std::uint32_t>(size));
-        const std::size_t got = in.Read(picture.data() + kDataRecordHeaderSize, static_cast<std::size_t>(size));
-        in.Close();
         out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
         progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
-        if (order[i] < firstCarried) RemoveFile(path);  // a converted file; raws/ stays as it is
+        // A file converted earlier and left in conv/ goes; raws/ stays as it is.
+        if (!kept[i] && order[i] < firstCarried) RemoveFile(path);
     }
     conv.AllCopied();
 

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -42,6 +45,17 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
 // write .k, 4 writes a .g copy; GIF and PNG sources always become .g copies. Other
 // modes write nothing and leave `dest` as it was. `dest` receives the name written.
 void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest);
+
+// What EncodePicture would write, kept in memory.
+struct EncodedPicture {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t size = 0;  // the file's size; a .g copy keeps at most copyLimit bytes of it
+};
+
+// EncodePicture without writing: `dest` gets the same name; modes without a writer
+// give nothing and leave it as it was.
+std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
+                                                 std::size_t copyLimit);
 
 // The picture-type word of the description line: "18-bit BMP", "32-bit BMP",
 // otherwise "GIF" when the target format is GIF and "PNG" when it is not.

@@ -29,6 +29,11 @@ public:
     // creating a new file is several times faster than truncating one on ext4.
     static File Create(const std::string& path);
 
+    // Creates a file without a name in `folder`, for reading and writing scratch data:
+    // it is gone when closed, also when the program stops. Where the file system has
+    // no such files, a hidden name is made and removed at once. Errors name the folder.
+    static File CreateUnnamed(const std::string& folder);
+
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 

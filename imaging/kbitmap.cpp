@@ -15,6 +15,7 @@
 // limit: a picture whose rows need more is refused before anything is written.
 #include "imaging/kbitmap.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <span>
@@ -116,17 +117,15 @@ Bitmap LoadSource(const std::string& source) {
     return bitmap;
 }
 
-void WriteKFile(const std::string& dest, const KHeader& h, std::size_t pixelBytes, std::size_t maskBytes) {
-    std::uint8_t raw[kKHeaderSize];
-    store_u32le(raw, static_cast<std::uint32_t>(h.width));
-    store_u32le(raw + 4, static_cast<std::uint32_t>(h.height));
-    store_u32le(raw + 8, static_cast<std::uint32_t>(h.depth));
-    store_u32le(raw + 12, static_cast<std::uint32_t>(h.stride));
-    File out = File::Create(dest);
-    out.Write(std::span<const std::uint8_t>(raw, sizeof raw));
-    out.Write(std::span<const std::uint8_t>(PixelStore.data(), pixelBytes));
-    if (maskBytes > 0) out.Write(std::span<const std::uint8_t>(MaskStore.data(), maskBytes));
-    out.Close();
+std::vector<std::uint8_t> KFileBytes(const KHeader& h, std::size_t pixelBytes, std::size_t maskBytes) {
+    std::vector<std::uint8_t> out(kKHeaderSize + pixelBytes + maskBytes);
+    store_u32le(out.data(), static_cast<std::uint32_t>(h.width));
+    store_u32le(out.data() + 4, static_cast<std::uint32_t>(h.height));
+    store_u32le(out.data() + 8, static_cast<std::uint32_t>(h.depth));
+    store_u32le(out.data() + 12, static_cast<std::uint32_t>(h.stride));
+    std::copy_n(PixelStore.data(), pixelBytes, out.data() + kKHeaderSize);
+    std::copy_n(MaskStore.data(), maskBytes, out.data() + kKHeaderSize + pixelBytes);
+    return out;
 }
 
 }  // namespace
@@ -190,7 +189,7 @@ void ReadKBitmap32(const std::string& source, const std::string& dest, const std
     SaveBitmap(bitmap, dest, mime);
 }
 
-void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask) {
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask) {
     const Bitmap bitmap = LoadSource(source);
     KHeader h;
     h.width = bitmap.Width();
@@ -215,10 +214,10 @@ void WriteKBitmap18(const std::string& source, const std::string& dest, bool wit
             if (withMask && AlphaOf(c) != 0) mask[x >> 3] |= static_cast<std::uint8_t>(1u << (x & 7));
         }
     }
-    WriteKFile(dest, h, e.pixelBytes, e.maskBytes);
+    return KFileBytes(h, e.pixelBytes, e.maskBytes);
 }
 
-void WriteKBitmap32(const std::string& source, const std::string& dest) {
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source) {
     const Bitmap bitmap = LoadSource(source);
     KHeader h;
     h.width = bitmap.Width();
@@ -234,7 +233,15 @@ void WriteKBitmap32(const std::string& source, const std::string& dest) {
         const std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < h.width; ++x, pixels += kBytesPerPixel32) store_u32le(pixels, row[x]);
     }
-    WriteKFile(dest, h, e.pixelBytes, 0);
+    return KFileBytes(h, e.pixelBytes, 0);
+}
+
+void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask) {
+    WriteWholeFile(dest, EncodeKBitmap18(source, withMask));
+}
+
+void WriteKBitmap32(const std::string& source, const std::string& dest) {
+    WriteWholeFile(dest, EncodeKBitmap32(source));
 }
 
 }  // namespace tavro

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -56,5 +57,8 @@ void ReadKBitmap32(const std::string& source, const std::string& dest, const std
 // beyond the work areas, raises DataError and writes nothing.
 void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask);
 void WriteKBitmap32(const std::string& source, const std::string& dest);
+// The same .k files as bytes, written nowhere.
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask);
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source);
 
 }  // namespace tavro

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <random>
 
 #include "archive/pack.h"
@@ -258,6 +259,14 @@ TEST_F(PackTest, LeftoverConversionFolderIsReused) {
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_EQ(Output(), OneIconArchive());
     EXPECT_EQ(test::FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
+
+    // A file named conv cannot hold the converted icon: the error names it there.
+    std::filesystem::remove_all(dir / "f/conv");
+    test::WriteText(dir / "f/conv", "not a folder");
+    const auto e = test::Caught<IoError>([&] { Pack(); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Code(), ENOTDIR);
+    EXPECT_EQ(e->Path(), dir / "f/conv/a.g");
 }
 
 // A failed packing leaves the archive the user pointed at as it was, and no
