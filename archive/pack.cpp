@@ -334,8 +334,9 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             }
             // Without a writer, the icon is what conv/ holds under its name: one converted
             // earlier in this run, or a file.
-            kept[i] = picture || (!fromRaws && icons.SizeOf(name));
-            const std::uint64_t size = picture ? picture->size : kept[i] ? *icons.SizeOf(name) : ConvertedSize(converted);
+            const std::optional<std::uint64_t> stored = fromRaws ? std::nullopt : icons.SizeOf(name);
+            kept[i] = picture || stored;
+            const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(converted);
             if (size > kPictureAreaSize) {
                 throw DataError(converted, "the converted icon has " + std::to_string(size) +
                                                " bytes, more than " + std::to_string(kPictureAreaSize));

@@ -63,7 +63,8 @@ Bytes MakeK18(int i, bool masked, int side) {
     const std::size_t stride = (3 * side + 3) / 4 * 4;
     const std::size_t maskStride = ((side + 7) / 8 + 3) / 4 * 4;
     Bytes k;
-    for (std::uint32_t w : {static_cast<std::uint32_t>(side), static_cast<std::uint32_t>(side), 18u, static_cast<std::uint32_t>(stride)}) {
+    const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
+    for (std::uint32_t w : {u32(side), u32(side), 18u, u32(stride)}) {
         AppendU32(k, w);
     }
     Bytes mask(maskStride * side, 0);
@@ -85,7 +86,8 @@ Bytes MakeK18(int i, bool masked, int side) {
 
 Bytes MakeK32(int i, int side) {
     Bytes k;
-    for (std::uint32_t w : {static_cast<std::uint32_t>(side), static_cast<std::uint32_t>(side), 32u, static_cast<std::uint32_t>(4 * side)}) {
+    const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
+    for (std::uint32_t w : {u32(side), u32(side), 32u, u32(4 * side)}) {
         AppendU32(k, w);
     }
     for (int y = 0; y < side; ++y) {
@@ -312,7 +314,8 @@ void BM_PeakMemory(benchmark::State& state) {
     static BenchData packable(Shape{29000, 29000, kSmallSide, false, true, "%04x"});
     double unpackMiB = 0, packMiB = 0;
     for (auto _ : state) {
-        const auto [unpackCode, unpackPeak] = RunTavro("unpack " + full.archive + " " + full.root + "unpacked", full.root);
+        const auto [unpackCode, unpackPeak] =
+            RunTavro("unpack " + full.archive + " " + full.root + "unpacked", full.root);
         const auto [packCode, packPeak] =
             RunTavro("pack " + packable.root + "packsrc/ " + packable.root + "packed.ezx", packable.root);
         if (unpackCode != 1 || packCode != 0) state.SkipWithError("unexpected exit code of tavro");
