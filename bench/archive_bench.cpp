@@ -1,5 +1,6 @@
 // Unpacking and packing archives of 2,000 and 10,000 icons of 48 x 48, beside the
-// time to copy the same bytes into (or out of) as many plain files; and the peak
+// time to copy the same bytes into (or out of) as many plain files (in this process,
+// and for packing also as commands: `cat raws/*` beside `tavro pack`); and the peak
 // memory of `tavro unpack` and `tavro pack` for the largest archives they take.
 //
 // The archive mixes, in equal parts, 18-bit .k pictures with and without mask,
@@ -283,6 +284,27 @@ void BM_Pack(benchmark::State& state) {
     SetRate(state, d.Icons());
 }
 
+// The same comparison as whole processes, as a user runs them: `cat raws/*` into one
+// file, beside `tavro pack`.
+void BM_CatCommand(benchmark::State& state) {
+    BenchData& d = Data(static_cast<int>(state.range(0)));
+    const std::string command = "cat " + d.root + "packsrc/raws/* > " + d.root + "cat.out";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("cat failed");
+    }
+    SetRate(state, d.Icons());
+}
+
+void BM_PackCommand(benchmark::State& state) {
+    BenchData& d = Data(static_cast<int>(state.range(0)));
+    const std::string command =
+        std::string(TAVRO_BINARY) + " pack " + d.root + "packsrc/ " + d.root + "packed.ezx";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("tavro pack failed");
+    }
+    SetRate(state, d.Icons());
+}
+
 // Runs the command line program under /usr/bin/time; its exit code and its peak
 // memory in MiB. (The system's own count would be no use here: a process started
 // from this one starts with this one's peak.) Its messages are dropped.
@@ -357,6 +379,8 @@ BENCHMARK(BM_UnpackPng)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)-
 BENCHMARK(BM_UnpackGif)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_CopyFromFiles)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_Pack)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_CatCommand)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PackCommand)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
