@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "archive/extract.h"
+#include "bench/benchfolder.h"
 #include "archive/format.h"
 #include "archive/nameindex.h"
 #include "archive/pack.h"
@@ -134,13 +135,7 @@ struct Shape {
 class BenchData {
 public:
     explicit BenchData(const Shape& shape) : shape_(shape) {
-        // TAVRO_BENCH_DIR picks the file system, e.g. /dev/shm to leave the disk out.
-        const char* base = std::getenv("TAVRO_BENCH_DIR");
-        std::string tmpl = ((base != nullptr && *base != '\0') ? std::filesystem::path(base)
-                                                                : std::filesystem::temp_directory_path()) /
-                           "tavro-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root = tmpl + "/";
+        root = MakeBenchFolder("tavro-bench");
         WriteArchive();
         MakeFolder(root + "copy");
         if (!shape.unpack) return;

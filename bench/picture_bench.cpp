@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchfolder.h"
 #include "imaging/batch.h"
 #include "imaging/bitmap.h"
 #include "imaging/fileio.h"
@@ -73,12 +74,7 @@ double Psnr(double squaredError, double samples) {
 class PictureData {
 public:
     PictureData() {
-        const char* base = std::getenv("TAVRO_BENCH_DIR");
-        std::string tmpl = ((base != nullptr && *base != '\0') ? std::filesystem::path(base)
-                                                                : std::filesystem::temp_directory_path()) /
-                           "tavro-picture-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root = tmpl + "/";
+        root = MakeBenchFolder("tavro-picture-bench");
         for (const char* folder : {"k", "bmp", "gif", "png", "im-gif", "im-png"}) MakeFolder(root + folder);
         for (int i = 0; i < kIcons; ++i) {
             Bitmap icon(kSide, kSide);

@@ -54,6 +54,7 @@ std::vector<std::uint8_t> GImageBytes(const std::string& source, std::string& de
     size = in.Size();
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
     bytes.resize(in.Read(bytes.data(), bytes.size()));
+    if (bytes.size() < limit) size = bytes.size();  // a file that shrank while read
     in.Close();
     return bytes;
 }
