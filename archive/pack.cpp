@@ -334,7 +334,8 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
             }
             // Without a writer, the icon is what conv/ holds under its name: one converted
             // earlier in this run, or a file.
-            const std::optional<std::uint64_t> stored = fromRaws ? std::nullopt : icons.SizeOf(name);
+            const std::optional<std::uint64_t> stored =
+                (fromRaws || picture) ? std::nullopt : icons.SizeOf(name);
             kept[i] = picture || stored;
             const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(converted);
             if (size > kPictureAreaSize) {
