@@ -91,8 +91,11 @@ void ExtractArchive(const std::string& archivePath, const std::string& targetFol
             File raw;
             try {
                 raw = File::Create(rawPath);
-            } catch (const IoError&) {
+            } catch (const IoError& e) {
                 messages.ShowError(rawPath);
+                // Access refused (a read-only copy from an earlier unpacking) is said as
+                // such; any other failure is the file that could not be opened.
+                if (IsAccessDenied(e.Code())) throw;
                 ThrowFileNotOpen(rawPath);
             }
             const std::size_t got = archive.ReadEntry(slot, picture.data());

@@ -11,14 +11,19 @@
 // Name offsets sum (name length + 1) and data offsets sum (S + 8) over the icons
 // packed before, both in packing order (ascending RawName).
 //
-// Icons are converted back into their handset form in memory and kept, one scratch
-// file for all of them, in conv/ until they are copied (ConvertedIcons). Entries that
-// no writer can produce again (.raw pictures, entries that are no picture) are taken
-// from their copies in raws/ instead, so that unpacking and packing an archive keeps
-// them.
+// Where each present slot's entry comes from, the first rule that applies:
+//   - an entry that is no picture (pkOther): its copy in raws/, byte for byte;
+//   - a picture whose icon is in icons/ (a dot-file too):
+//       a .raw picture whose icon is no GIF or PNG and whose copy in raws/ decodes to
+//       exactly the icon's pixels: that copy, byte for byte, so that an unchanged
+//       folder packs back identically;
+//       otherwise the icon, converted back into its handset form in memory and kept
+//       until it is copied, in one scratch file in conv/ for all icons (ConvertedIcons);
+//   - a picture whose icon is missing: its copy in raws/ when that does not decode
+//     (extraction gave it no icon), otherwise nothing: the user deleted it.
 //
-// The archive is built in a temporary file beside the output and renamed over it only
-// when complete, so that a packing that fails leaves an existing archive as it was.
+// The archive is built whole in a temporary file before it takes the output's place
+// (ArchiveOutput), so that a packing that fails leaves an existing archive as it was.
 #include "archive/pack.h"
 
 #include <sys/stat.h>
@@ -28,10 +33,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <set>
 
 #include "archive/convertedicons.h"
 #include "archive/nameindex.h"
+#include "imaging/bitmap.h"
 #include "imaging/bytes.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
@@ -72,23 +80,6 @@ private:
     std::vector<std::string> pending_;
 };
 
-// The temporary file the archive is built in; removed unless it was renamed.
-class TempOutput {
-public:
-    TempOutput() = default;
-    ~TempOutput() {
-        if (!path_.empty()) RemoveFile(path_);
-    }
-    TempOutput(const TempOutput&) = delete;
-    TempOutput& operator=(const TempOutput&) = delete;
-
-    void Set(std::string path) { path_ = std::move(path); }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
 // Where the finished archive goes: a symbolic link is followed, so that the link
 // stays and its target receives the archive.
 std::string ResolveOutput(const std::string& outputPath) {
@@ -103,13 +94,115 @@ std::string ResolveOutput(const std::string& outputPath) {
     return outputPath;
 }
 
-// A name for the temporary file, hidden, in the output's own folder so that the
-// rename stays within one file system.
-std::string TempPathFor(const std::string& output) {
+// A hidden temporary file in `folder`, its name short and of fixed form whatever the
+// output is called, so that no output name makes it too long.
+std::string TempPathIn(const std::string& folder) {
     static unsigned counter = 0;
-    return FolderPart(output) + "." + FileNamePart(output) + ".tmp-" + std::to_string(::getpid()) + "-" +
-           std::to_string(++counter);
+    return folder + ".tavro-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
 }
+
+// The system's temporary folder, ending with "/".
+std::string SystemTempFolder() {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string("/tmp/") : WithTrailingSlash(folder.string());
+}
+
+// The file the archive is built in, and how it then takes the output's place:
+//   - a device such as /dev/full is written directly;
+//   - otherwise a temporary file beside the output, flushed to the disk and renamed
+//     over it, keeping the permissions of an archive it replaces;
+//   - when the output's folder lets no file be created but the output exists and may
+//     be written, a temporary file in the system's temporary folder, copied over the
+//     output in place.
+// An existing output that may not be written is refused before anything is built.
+// Until Commit, the output is untouched and the temporary file removed on the way out.
+class ArchiveOutput {
+public:
+    explicit ArchiveOutput(const std::string& outputPath) : destination_(ResolveOutput(outputPath)) {
+        if (IsDirectory(destination_)) ThrowIoError(EISDIR, destination_);
+        struct stat st {};
+        exists_ = ::stat(destination_.c_str(), &st) == 0;
+        if (exists_ && !S_ISREG(st.st_mode)) {
+            way_ = Way::Direct;
+            file_ = File::Create(destination_);
+            return;
+        }
+        if (exists_) {
+            if (const int denied = WriteProtection(destination_)) ThrowIoError(denied, destination_);
+            permissions_ = st.st_mode & 07777;
+        }
+        try {
+            Build(TempPathIn(FolderPart(destination_)), Way::RenameOver);
+            return;
+        } catch (const IoError& e) {
+            // The user knows the output, not our temporary name.
+            if (!exists_ || !IsAccessDenied(e.Code())) throw IoError(e.Code(), destination_);
+        }
+        Build(TempPathIn(SystemTempFolder()), Way::CopyOver);
+    }
+    ~ArchiveOutput() {
+        if (!temp_.empty()) RemoveFile(temp_);
+    }
+    ArchiveOutput(const ArchiveOutput&) = delete;
+    ArchiveOutput& operator=(const ArchiveOutput&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes) { file_.Write(bytes); }
+
+    // The complete archive takes the output's place.
+    void Commit() {
+        switch (way_) {
+            case Way::Direct:
+                file_.Close();
+                break;
+            case Way::RenameOver:
+                // On the disk before the rename: a crash right after it cannot leave
+                // an empty archive.
+                file_.Sync();
+                file_.Close();
+                if (exists_) ::chmod(temp_.c_str(), permissions_);
+                if (std::rename(temp_.c_str(), destination_.c_str()) != 0) ThrowIoError(destination_);
+                temp_.clear();
+                break;
+            case Way::CopyOver:
+                file_.Close();
+                CopyOver();
+                break;
+        }
+    }
+
+private:
+    enum class Way { Direct, RenameOver, CopyOver };
+
+    void Build(const std::string& temp, Way way) {
+        file_ = File::Create(temp);
+        temp_ = temp;
+        way_ = way;
+    }
+
+    // Writes the built archive over the output's bytes, then cuts it to its length:
+    // no new room is needed for the part the old archive already takes.
+    void CopyOver() {
+        File in = File::OpenRead(temp_);
+        File out = File::OpenWrite(destination_);
+        std::vector<std::uint8_t> buffer(1 << 16);
+        std::uint64_t size = 0;
+        for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0; size += n) {
+            out.Write(std::span<const std::uint8_t>(buffer.data(), n));
+        }
+        in.Close();
+        out.Truncate(size);
+        out.Sync();
+        out.Close();
+    }
+
+    std::string destination_;
+    bool exists_ = false;
+    mode_t permissions_ = 0;
+    Way way_ = Way::Direct;
+    std::string temp_;  // removed unless renamed
+    File file_;
+};
 
 // The size of a converted file: one stat instead of opening it.
 std::uint64_t ConvertedSize(const std::string& path) {
@@ -119,17 +212,21 @@ std::uint64_t ConvertedSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-void RenameOver(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0) ThrowIoError(to);
-}
+// A record of an entry that is no picture: it has no icon and no writer.
+bool IsNoPicture(const TConvRec& rec) { return rec.Kind == pkOther; }
 
-// A record whose kind has no writer: a .raw picture or an entry that is no picture.
-bool HasNoWriter(const TConvRec& rec) { return rec.Kind == pkRaw || rec.Kind == pkOther; }
+// The structure file: N, the ID table area of N empty slots, and the records of the
+// present slots in file order. The records of pictures also go into ConvTree; those of
+// entries that are no picture stay out of it: they are not looked up by icon name, and
+// in the index they could only hide a picture entry whose decoded icon took the same
+// name (x.bmp beside x.k, both giving x.bmp).
+struct Structure {
+    std::uint32_t slotCount = 0;
+    std::vector<std::uint8_t> idTable;
+    std::vector<TConvRec> present;
+};
 
-// The structure file: N and the ID table area of N empty slots; the records of present
-// slots go into ConvTree, or into carried when they have no writer.
-std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std::uint8_t>& idTable,
-                            std::vector<TConvRec>& carried) {
+Structure ReadStructure(const std::string& path, File& file) {
     const std::uint64_t size = file.Size();
     if (size > kStructureAreaSize) {
         throw DataError(path, "the structure file has " + std::to_string(size) + " bytes, more than " +
@@ -140,14 +237,15 @@ std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std
     file.Close();
 
     ByteReader in(area);
-    const std::uint32_t n = in.U32();
+    Structure s;
+    s.slotCount = in.U32();
     if (in.Failed()) throw DataError(path, "the structure file is too short to hold its record count");
-    if (n > kMaxSlots) {
-        throw DataError(path, "the structure file has " + std::to_string(n) + " slots, more than " +
+    if (s.slotCount > kMaxSlots) {
+        throw DataError(path, "the structure file has " + std::to_string(s.slotCount) + " slots, more than " +
                                   std::to_string(kMaxSlots));
     }
-    idTable.assign(std::size_t{n} * kSlotSize, 0xFF);
-    for (std::uint32_t i = 0; i < n; ++i) {
+    s.idTable.assign(std::size_t{s.slotCount} * kSlotSize, 0xFF);
+    for (std::uint32_t i = 0; i < s.slotCount; ++i) {
         TConvRec rec;
         rec.SlotIndex = in.U32();
         const std::uint32_t rawLength = in.U32();
@@ -158,20 +256,311 @@ std::uint32_t ReadStructure(const std::string& path, File& file, std::vector<std
         rec.NameHash = in.U32();
         rec.ResourceId = in.U32();
         if (in.Failed()) {
-            throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(n) +
+            throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(s.slotCount) +
                                       " runs past the end of the file");
         }
         if (rec.RawName == kEmptySlotName) continue;
-        // An entry without a writer comes from raws/ and is not looked up by icon
-        // name: in the index it could only hide a picture entry whose decoded icon
-        // took the same name (x.bmp beside x.k, both giving x.bmp).
-        if (HasNoWriter(rec)) {
-            carried.push_back(std::move(rec));
-        } else {
-            TreeInsert(ConvTree, rec);
-        }
+        if (!IsNoPicture(rec)) TreeInsert(ConvTree, rec);
+        s.present.push_back(std::move(rec));
     }
-    return n;
+    return s;
+}
+
+// Where a packed entry's bytes come from.
+enum class Origin : std::uint8_t {
+    Nothing,  // a file of icons/ without a usable record: it adds nothing
+    Icon,     // the icon, converted back
+    RawCopy,  // the entry's copy in raws/, byte for byte
+};
+
+// The entries to pack: `records` is what SortByRawName orders, `origins` runs beside.
+struct PackList {
+    std::vector<TConvRec> records;
+    std::vector<Origin> origins;
+
+    void Add(TConvRec rec, Origin origin) {
+        records.push_back(std::move(rec));
+        origins.push_back(origin);
+    }
+};
+
+// Tells the user about each source once, however often it is read.
+class Warnings {
+public:
+    explicit Warnings(MessageSink& messages) : messages_(messages) {}
+    void operator()(const std::string& path, const std::string& text) {
+        if (told_.insert(path).second) messages_.ShowWarning(path, text);
+    }
+    ConversionWarning Callback() {
+        return [this](const std::string& path, const std::string& text) { (*this)(path, text); };
+    }
+
+private:
+    MessageSink& messages_;
+    std::set<std::string> told_;
+};
+
+// The folders of one packing and the file names the records lead to.
+struct PackFolder {
+    std::string structurePath;
+    std::string iconsFolder;
+    std::string rawsFolder;
+    std::string convPrefix;
+
+    // The path of the entry's copy in raws/; a name that would lead out of raws/ is refused.
+    std::string RawCopy(const TConvRec& rec) const {
+        if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
+            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
+                                               problem + ", so it names no file in raws/");
+        }
+        return rawsFolder + rec.RawName;
+    }
+};
+
+// Stage: the icon files. Every regular file of icons/; a hidden one (a dot-file) only
+// when a record names it, so that a stray editor file changes nothing. Each comes with
+// the record found for its name (the not-found record when there is none).
+void ListIcons(const PackFolder& folder, std::vector<std::string>& names, std::vector<TConvRec>& found) {
+    for (std::string& name : ListRegularFiles(folder.iconsFolder)) {
+        TConvRec rec = TreeFind(ConvTree, name);
+        if (name[0] == '.' && rec.RawName.empty()) continue;
+        names.push_back(std::move(name));
+        found.push_back(std::move(rec));
+    }
+    if (names.size() > kMaxIconFiles) {
+        throw DataError(folder.iconsFolder, "the folder holds " + std::to_string(names.size()) +
+                                                " icon files, more than " + std::to_string(kMaxIconFiles));
+    }
+}
+
+// Whether a .raw picture's icon is unchanged: no GIF or PNG (those become .g copies),
+// and its copy in raws/ decodes to exactly the icon's pixels.
+bool RawIconUnchanged(const PackFolder& folder, const TConvRec& rec, Warnings& warnings) {
+    const std::string ext = UpperExtension(rec.IconName);
+    if (ext == ".GIF" || ext == ".PNG") return false;
+    const std::string copyPath = folder.RawCopy(rec);
+    if (!FileExists(copyPath)) return false;
+    const Bitmap copy = DecodeToBitmap(copyPath);
+    if (copy.IsNull()) return false;
+    const std::string iconPath = folder.iconsFolder + rec.IconName;
+    DecodeNotes notes;
+    const Bitmap icon = LoadBitmap(iconPath, &notes);
+    if (notes.everyAlphaZero) warnings(iconPath, kEveryPixelTransparent);
+    if (icon.Width() != copy.Width() || icon.Height() != copy.Height()) return false;
+    for (int y = 0; y < copy.Height(); ++y) {
+        if (!std::equal(copy.Row(y), copy.Row(y) + copy.Width(), icon.Row(y))) return false;
+    }
+    return true;
+}
+
+// Stage: where each icon file's entry comes from.
+Origin OriginOfIcon(const PackFolder& folder, const TConvRec& rec, Warnings& warnings) {
+    if (IsNoPicture(rec)) return Origin::Nothing;  // no record, or one of no picture
+    if (rec.Kind == pkRaw && RawIconUnchanged(folder, rec, warnings)) return Origin::RawCopy;
+    return Origin::Icon;
+}
+
+// Stage: the entries that come from raws/ without an icon, in structure order: those
+// that are no picture, and pictures whose icon is missing and whose copy does not
+// decode. An entry whose copy is gone stays out.
+void AddRawCopies(const PackFolder& folder, const Structure& structure, const std::vector<std::string>& iconNames,
+                  PackList& list) {
+    for (const TConvRec& rec : structure.present) {
+        const bool picture = !IsNoPicture(rec);
+        if (picture && std::binary_search(iconNames.begin(), iconNames.end(), rec.IconName)) continue;
+        const std::string copyPath = folder.RawCopy(rec);
+        if (!FileExists(copyPath)) continue;
+        if (picture && PictureDecodes(copyPath)) continue;  // its icon was deleted
+        list.Add(rec, Origin::RawCopy);
+    }
+}
+
+// Stage: one icon converted back in memory. `converted` becomes the path it would
+// have had in conv/; the result is nothing for a mode without a writer.
+std::optional<EncodedPicture> ConvertIcon(const PackFolder& folder, const TConvRec& rec, ConvFolderScope& conv,
+                                          Warnings& warnings, std::string& converted) {
+    const std::string source = folder.iconsFolder + rec.IconName;
+    const std::string unconverted = folder.convPrefix + rec.IconName;
+    converted = unconverted;
+    DecodeNotes notes;
+    std::optional<EncodedPicture> picture;
+    try {
+        picture = EncodePictureBytes(source, rec.Kind, converted, kPictureAreaSize, &notes);
+    } catch (...) {
+        // The encoder names its output before making it, and writing it would have
+        // replaced what stood there.
+        if (converted != unconverted) conv.Replaced(converted);
+        throw;
+    }
+    if (notes.everyAlphaZero) warnings(source, kEveryPixelTransparent);
+    if (picture) {
+        conv.Replaced(converted);
+    } else {
+        conv.Written(converted);  // no writer: conv/ may hold a file of that name
+    }
+    return picture;
+}
+
+// The name an entry is packed under: the file name of what is copied into it, which
+// the archive must be able to give back.
+std::string PackedName(const std::string& source, const std::string& copied) {
+    std::string name = FileNamePart(copied);
+    if (name.size() > kMaxNameLength) {
+        throw DataError(source, "the packed name " + name + " has " + std::to_string(name.size()) +
+                                    " bytes; the archive holds names of at most " + std::to_string(kMaxNameLength));
+    }
+    if (name.find('\n') != std::string::npos) {
+        throw DataError(source, "the packed name contains an LF, which ends names in the archive");
+    }
+    return name;
+}
+
+// The header text from iconres.hdr, the front of the new archive.
+std::vector<std::uint8_t> ReadHeaderText(const std::string& headerPath) {
+    File header = File::OpenRead(headerPath);
+    const std::uint64_t size = header.Size();
+    if (size > kMaxHeaderSize) {
+        throw DataError(headerPath, "the header text has " + std::to_string(size) + " bytes, more than " +
+                                        std::to_string(kMaxHeaderSize));
+    }
+    std::vector<std::uint8_t> front(static_cast<std::size_t>(size));
+    front.resize(header.Read(front.data(), front.size()));
+    header.Close();
+    if (front.size() < kMinHeaderSize) {
+        throw DataError(headerPath, "the header text has " + std::to_string(front.size()) +
+                                        " bytes, too few to hold the table position at offset 16 (at least " +
+                                        std::to_string(kMinHeaderSize) + ")");
+    }
+    return front;
+}
+
+// The name and the file of each entry in packing order; an empty name for an entry
+// that adds nothing.
+struct Placed {
+    std::vector<std::string> names;
+    std::vector<std::string> files;  // what each data record is copied from
+    std::vector<bool> converted;     // a file in conv/, removed once copied
+    std::vector<bool> kept;          // or one of the converted icons
+};
+
+// Stage: the conversion pass. Each icon is converted and kept in `icons`; each entry's
+// name goes into the name area after the header text, its slot into the ID table.
+Placed PlaceEntries(const PackFolder& folder, const PackList& list, const std::vector<std::uint32_t>& order,
+                    Structure& structure, std::vector<std::uint8_t>& front, ConvFolderScope& conv,
+                    ConvertedIcons& icons, Warnings& warnings, ProgressSink& progress) {
+    const std::size_t n = order.size();
+    Placed placed{std::vector<std::string>(n), std::vector<std::string>(n), std::vector<bool>(n),
+                  std::vector<bool>(n)};
+    std::uint64_t nameOffset = 0;
+    std::uint64_t dataOffset = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const TConvRec& rec = list.records[order[i]];
+        const Origin origin = list.origins[order[i]];
+        if (origin != Origin::Nothing) {
+            if (rec.SlotIndex >= structure.slotCount) {
+                throw DataError(folder.structurePath, "the record of " + rec.IconName + " names slot " +
+                                                          std::to_string(rec.SlotIndex) + ", but there are only " +
+                                                          std::to_string(structure.slotCount) + " slots");
+            }
+            const bool fromIcon = origin == Origin::Icon;
+            const std::string source = fromIcon ? folder.iconsFolder + rec.IconName : folder.RawCopy(rec);
+            std::string file = source;
+            std::optional<EncodedPicture> picture;
+            if (fromIcon) picture = ConvertIcon(folder, rec, conv, warnings, file);
+            std::string name = PackedName(source, file);
+            // Without a writer, the icon is what conv/ holds under its name: one converted
+            // earlier in this run, or a file.
+            const std::optional<std::uint64_t> stored =
+                (fromIcon && !picture) ? icons.SizeOf(name) : std::nullopt;
+            const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(file);
+            if (size > kPictureAreaSize) {
+                throw DataError(file, "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                                          std::to_string(kPictureAreaSize));
+            }
+            if (picture) icons.Store(name, picture->bytes);
+            if (dataOffset > kMaxOffset) {
+                throw DataError(file, "the archive's data area would pass 4 GiB at " + name);
+            }
+            std::size_t pos = std::size_t{rec.SlotIndex} * kSlotSize;
+            PutU32(rec.ResourceId, pos, structure.idTable.data());
+            PutU32(static_cast<std::uint32_t>(nameOffset), pos, structure.idTable.data());
+            PutU32(static_cast<std::uint32_t>(dataOffset), pos, structure.idTable.data());
+            front.insert(front.end(), name.begin(), name.end());
+            front.push_back('\n');
+            nameOffset += name.size() + 1;
+            dataOffset += size + kDataRecordHeaderSize;
+            placed.names[i] = std::move(name);
+            placed.files[i] = std::move(file);
+            placed.converted[i] = fromIcon;
+            placed.kept[i] = picture || stored;
+        }
+        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
+    }
+    return placed;
+}
+
+// Stage: the front after the names: alignment bytes, P in the header text, the table
+// header and the ID table.
+void FinishFront(std::vector<std::uint8_t>& front, std::uint32_t headerSize, const Structure& structure) {
+    while (front.size() % 4 != 0) front.push_back(0);
+    const std::uint32_t p = static_cast<std::uint32_t>(front.size());
+    const std::string digits = FormatOffsetField(p);
+    std::copy(digits.begin(), digits.end(), front.begin() + kOffsetFieldPos);
+
+    const std::uint32_t slotCount = structure.slotCount;
+    std::size_t pos = front.size();
+    front.resize(pos + kTableHeaderSize);
+    PutU32(TableHeaderMagic, pos, front.data());
+    PutU32(headerSize, pos, front.data());
+    PutU32(slotCount, pos, front.data());
+    PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize), pos, front.data());
+    PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize + kSlotSize * slotCount), pos, front.data());
+    front.insert(front.end(), structure.idTable.begin(), structure.idTable.end());
+}
+
+// Stage: the data pass. Each entry copied in one write with its record header, from
+// the converted icons or from its file; a converted file is removed once copied,
+// raws/ stays as it is.
+void CopyEntries(const Placed& placed, ConvertedIcons& icons, ArchiveOutput& out, MessageSink& messages,
+                 ProgressSink& progress) {
+    const std::size_t n = placed.names.size();
+    std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
+    std::uint8_t* const bytes = picture.data() + kDataRecordHeaderSize;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (placed.names[i].empty()) continue;
+        const std::string& path = placed.files[i];
+        const auto notFound = [&] {
+            messages.ShowNotFound(placed.names[i]);
+            ThrowFileNotOpen(path);
+        };
+        std::uint64_t size = 0;
+        std::size_t got = 0;
+        if (placed.kept[i]) {
+            // Taken once, as copying a converted file removed it.
+            const std::optional<std::size_t> taken = icons.Take(placed.names[i], bytes);
+            if (!taken) notFound();
+            size = got = *taken;
+        } else {
+            File in;
+            try {
+                in = File::OpenRead(path);
+            } catch (const IoError&) {
+                notFound();
+            }
+            size = in.Size();
+            if (size > kPictureAreaSize) {
+                throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                                          std::to_string(kPictureAreaSize));
+            }
+            got = in.Read(bytes, static_cast<std::size_t>(size));
+            in.Close();
+            if (placed.converted[i]) RemoveFile(path);
+        }
+        store_u32le(picture.data(), DataRecordMagic);
+        store_u32le(picture.data() + 4, static_cast<std::uint32_t>(size));
+        out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
+        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
+    }
 }
 
 }  // namespace
@@ -195,235 +584,49 @@ std::vector<std::uint32_t> SortByRawName(const std::vector<TConvRec>& found) {
 
 PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
                        MessageSink& messages) {
-    const std::string convPrefix = packFolder + "conv/";
+    const PackFolder folder{packFolder + "iconres.dat", packFolder + "icons/", packFolder + "raws/",
+                            packFolder + "conv/"};
     ConvFolderScope conv(packFolder + "conv");
-    ConvertedIcons icons(convPrefix);
+    ConvertedIcons icons(folder.convPrefix);
 
-    const std::string structurePath = packFolder + "iconres.dat";
     File structureFile;
     try {
-        structureFile = File::OpenRead(structurePath);
+        structureFile = File::OpenRead(folder.structurePath);
     } catch (const IoError&) {
         return PackResult::NoStructureFile;
     }
-
     TreeScope tree(ConvTree);
-    std::vector<std::uint8_t> idTable;
-    std::vector<TConvRec> carried;
-    const std::uint32_t slotCount = ReadStructure(structurePath, structureFile, idTable, carried);
+    Structure structure = ReadStructure(folder.structurePath, structureFile);
 
     progress.Show();
     ProgressCloser closer(progress);
     progress.SetCaption("Searching for files");
-    const std::string iconsFolder = packFolder + "icons/";
-    const std::vector<std::string> files = ListPlainFiles(iconsFolder);
-    if (files.size() > kMaxIconFiles) {
-        throw DataError(iconsFolder, "the folder holds " + std::to_string(files.size()) + " icon files, more than " +
-                                         std::to_string(kMaxIconFiles));
-    }
-    std::vector<TConvRec> found;
-    found.reserve(files.size());
-    for (const std::string& name : files) found.push_back(TreeFind(ConvTree, name));
+    std::vector<std::string> iconNames;
+    PackList list;
+    ListIcons(folder, iconNames, list.records);
 
     progress.SetCaption("Retrieving skin structure");
-    if (found.empty()) {
+    Warnings warnings(messages);
+    for (const TConvRec& rec : list.records) list.origins.push_back(OriginOfIcon(folder, rec, warnings));
+    AddRawCopies(folder, structure, iconNames, list);
+    if (list.records.empty()) {
         closer.Disarm();
         progress.Close();
         return PackResult::NoIcons;
     }
+    const std::vector<std::uint32_t> order = SortByRawName(list.records);
 
-    // No writer turns an icon back into a .raw picture or into an entry that is no
-    // picture, so those entries come back from their copies in raws/, byte for byte,
-    // after the icons in the packing list. An entry whose copy is gone stays out, as an
-    // icon does whose file is gone.
-    const std::string rawsFolder = packFolder + "raws/";
-    const std::size_t firstCarried = found.size();
-    for (TConvRec& rec : carried) {
-        if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
-            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
-                                               problem + ", so it names no file in raws/");
-        }
-        if (FileExists(rawsFolder + rec.RawName)) found.push_back(std::move(rec));
-    }
-    const std::size_t n = found.size();
-    const std::vector<std::uint32_t> order = SortByRawName(found);
-
-    // A device such as /dev/full is written in place; everything else is replaced by
-    // renaming a complete temporary file over it.
-    const std::string destination = ResolveOutput(outputPath);
-    if (IsDirectory(destination)) ThrowIoError(EISDIR, destination);
-    struct stat st {};
-    const bool exists = ::stat(destination.c_str(), &st) == 0;
-    const bool inPlace = exists && !S_ISREG(st.st_mode);
-    TempOutput temp;
-    const std::string buildPath = inPlace ? destination : TempPathFor(destination);
-    File out;
-    try {
-        out = File::Create(buildPath);
-    } catch (const IoError& e) {
-        throw IoError(e.Code(), destination);  // the user knows the output, not our temporary name
-    }
-    if (!inPlace) temp.Set(buildPath);
-
-    // The front of the archive: header text, names, alignment, table header, ID table.
-    const std::string headerPath = packFolder + "iconres.hdr";
-    std::vector<std::uint8_t> front;
-    {
-        File header = File::OpenRead(headerPath);
-        const std::uint64_t size = header.Size();
-        if (size > kMaxHeaderSize) {
-            throw DataError(headerPath, "the header text has " + std::to_string(size) + " bytes, more than " +
-                                            std::to_string(kMaxHeaderSize));
-        }
-        front.resize(static_cast<std::size_t>(size));
-        front.resize(header.Read(front.data(), front.size()));
-        header.Close();
-        if (front.size() < kMinHeaderSize) {
-            throw DataError(headerPath, "the header text has " + std::to_string(front.size()) +
-                                            " bytes, too few to hold the table position at offset 16 (at least " +
-                                            std::to_string(kMinHeaderSize) + ")");
-        }
-    }
-    const std::uint32_t headerSize = static_cast<std::uint32_t>(front.size());
-
-    // Conversion pass: each icon with a picture kind into conv/, its name into the
-    // name area and its slot into the ID table; entries from raws/ as they are.
-    std::vector<std::string> packNames(n);
-    std::vector<std::string> sources(n);  // the file each data record is copied from
-    std::vector<bool> kept(n);            // or whether it is one of the converted icons
-    std::uint64_t nameOffset = 0;
-    std::uint64_t dataOffset = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TConvRec& rec = found[order[i]];
-        const bool fromRaws = order[i] >= firstCarried;
-        // An icon whose entry has no writer is passed over: its entry comes from raws/.
-        if (fromRaws || !HasNoWriter(rec)) {
-            if (rec.SlotIndex >= slotCount) {
-                throw DataError(structurePath, "the record of " + rec.IconName + " names slot " +
-                                                   std::to_string(rec.SlotIndex) + ", but there are only " +
-                                                   std::to_string(slotCount) + " slots");
-            }
-            const std::string source = fromRaws ? rawsFolder + rec.RawName : iconsFolder + rec.IconName;
-            std::string converted = source;
-            std::optional<EncodedPicture> picture;
-            if (!fromRaws) {
-                const std::string unconverted = convPrefix + rec.IconName;
-                converted = unconverted;
-                try {
-                    picture = EncodePictureBytes(source, rec.Kind, converted, kPictureAreaSize);
-                } catch (...) {
-                    // The encoder names its output before making it, and writing it
-                    // would have replaced what stood there.
-                    if (converted != unconverted) conv.Replaced(converted);
-                    throw;
-                }
-                if (picture) {
-                    conv.Replaced(converted);
-                } else {
-                    conv.Written(converted);  // no writer: conv/ may hold a file of that name
-                }
-            }
-            std::string name = FileNamePart(converted);
-            if (name.size() > kMaxNameLength) {
-                throw DataError(source, "the packed name " + name + " has " + std::to_string(name.size()) +
-                                            " bytes; the archive holds names of at most " +
-                                            std::to_string(kMaxNameLength));
-            }
-            if (name.find('\n') != std::string::npos) {
-                throw DataError(source, "the packed name contains an LF, which ends names in the archive");
-            }
-            // Without a writer, the icon is what conv/ holds under its name: one converted
-            // earlier in this run, or a file.
-            const std::optional<std::uint64_t> stored =
-                (fromRaws || picture) ? std::nullopt : icons.SizeOf(name);
-            kept[i] = picture || stored;
-            const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(converted);
-            if (size > kPictureAreaSize) {
-                throw DataError(converted, "the converted icon has " + std::to_string(size) +
-                                               " bytes, more than " + std::to_string(kPictureAreaSize));
-            }
-            if (picture) icons.Store(name, picture->bytes);
-            if (dataOffset > kMaxOffset) {
-                throw DataError(outputPath, "the archive's data area would pass 4 GiB at " + name);
-            }
-            std::size_t pos = std::size_t{rec.SlotIndex} * kSlotSize;
-            PutU32(rec.ResourceId, pos, idTable.data());
-            PutU32(static_cast<std::uint32_t>(nameOffset), pos, idTable.data());
-            PutU32(static_cast<std::uint32_t>(dataOffset), pos, idTable.data());
-            front.insert(front.end(), name.begin(), name.end());
-            front.push_back('\n');
-            nameOffset += name.size() + 1;
-            dataOffset += size + kDataRecordHeaderSize;
-            packNames[i] = std::move(name);
-            sources[i] = std::move(converted);
-        }
-        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
-    }
-
+    ArchiveOutput out(outputPath);
+    std::vector<std::uint8_t> front = ReadHeaderText(packFolder + "iconres.hdr");
+    const auto headerSize = static_cast<std::uint32_t>(front.size());
+    const Placed placed = PlaceEntries(folder, list, order, structure, front, conv, icons, warnings, progress);
     progress.SetPosition(0);
-    while (front.size() % 4 != 0) front.push_back(0);
-    const std::uint32_t p = static_cast<std::uint32_t>(front.size());
-    const std::string digits = FormatOffsetField(p);
-    std::copy(digits.begin(), digits.end(), front.begin() + kOffsetFieldPos);
-
+    FinishFront(front, headerSize, structure);
     progress.SetCaption("Packing icons");
-    std::size_t pos = front.size();
-    front.resize(pos + kTableHeaderSize);
-    PutU32(TableHeaderMagic, pos, front.data());
-    PutU32(headerSize, pos, front.data());
-    PutU32(slotCount, pos, front.data());
-    PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize), pos, front.data());
-    PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize + kSlotSize * slotCount), pos, front.data());
-    front.insert(front.end(), idTable.begin(), idTable.end());
     out.Write(front);
-
-    // Data pass: each converted icon copied in one write with its record header.
-    std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
-    std::uint8_t* const bytes = picture.data() + kDataRecordHeaderSize;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (packNames[i].empty()) continue;
-        const std::string path = kept[i] ? convPrefix + packNames[i] : sources[i];
-        const auto notFound = [&] {
-            messages.ShowNotFound(packNames[i]);
-            ThrowFileNotOpen(path);
-        };
-        std::uint64_t size = 0;
-        std::size_t got = 0;
-        if (kept[i]) {
-            const std::optional<std::size_t> taken = icons.Take(packNames[i], bytes);
-            if (!taken) notFound();
-            size = got = *taken;
-        } else {
-            File in;
-            try {
-                in = File::OpenRead(path);
-            } catch (const IoError&) {
-                notFound();
-            }
-            size = in.Size();
-            if (size > kPictureAreaSize) {
-                throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                                          std::to_string(kPictureAreaSize));
-            }
-            got = in.Read(bytes, static_cast<std::size_t>(size));
-            in.Close();
-        }
-        store_u32le(picture.data(), DataRecordMagic);
-        store_u32le(picture.data() + 4, static_cast<std::uint32_t>(size));
-        out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
-        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
-        // A file converted earlier and left in conv/ goes; raws/ stays as it is.
-        if (!kept[i] && order[i] < firstCarried) RemoveFile(path);
-    }
+    CopyEntries(placed, icons, out, messages, progress);
     conv.AllCopied();
-
-    out.Close();
-    if (!inPlace) {
-        // The new archive keeps the permissions of the one it replaces.
-        if (exists) ::chmod(buildPath.c_str(), st.st_mode & 07777);
-        RenameOver(buildPath, destination);
-        temp.Release();
-    }
+    out.Commit();
 
     closer.Disarm();
     progress.Close();

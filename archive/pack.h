@@ -13,13 +13,16 @@ namespace tavro {
 enum class PackResult {
     Packed,            // the archive was written
     NoStructureFile,   // the folder has no iconres.dat: nothing written
-    NoIcons,           // icons/ is empty or missing: nothing written
+    NoIcons,           // no icon file and no entry from raws/ to pack: nothing written
 };
 
-// Packs packFolder (ending with "/"): iconres.dat, iconres.hdr and icons/ into a new
-// archive at outputPath. Entries that no writer can make again (.raw pictures and
-// entries that are no picture) are taken from raws/ as they are. Raises IoError and
-// DataError; on failure an existing archive at outputPath is left untouched.
+// Packs packFolder (ending with "/"): iconres.dat, iconres.hdr, icons/ and raws/ into
+// a new archive at outputPath. Each icon is converted back into the handset form its
+// entry had; entries that are no picture, .raw pictures whose icon is unchanged, and
+// pictures that did not decode (no icon) come from their copies in raws/ as they are.
+// Raises IoError and DataError; on failure an existing archive at outputPath is left
+// untouched, and one that may not be written is refused. Warnings about icons go to
+// messages.ShowWarning.
 PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
                        MessageSink& messages);
 

@@ -25,7 +25,8 @@ public:
     virtual void SelectFirst() = 0;
 };
 
-// The two message boxes of the core. Each returns when the user has closed it.
+// The two message boxes of the core, each returning when the user has closed it, and
+// the warnings of packing.
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
@@ -33,6 +34,12 @@ public:
     virtual void ShowError(const std::string& text) = 0;
     // Box captioned "Not Found": a converted file is missing while packing.
     virtual void ShowNotFound(const std::string& text) = 0;
+    // Packing took a file as it is although the user may have meant something else
+    // (an icon whose every pixel is transparent); it carries on. Nothing by default.
+    virtual void ShowWarning(const std::string& path, const std::string& text) {
+        static_cast<void>(path);
+        static_cast<void>(text);
+    }
 };
 
 // Sinks that do nothing, for callers that want no feedback.

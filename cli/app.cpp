@@ -27,7 +27,7 @@ namespace {
 const std::map<std::string, std::string> kUsage = {
     {"unpack", "tavro unpack ARCHIVE FOLDER [--format bmp|png|gif|jpeg] [--list]"},
     {"pack", "tavro pack FOLDER ARCHIVE"},
-    {"convert", "tavro convert SOURCE TARGET [--format bmp|png|gif|jpeg | --handset k18|k18-nomask|k32|g]"},
+    {"convert", "tavro convert SOURCE TARGET [--format bmp|png|gif|jpeg | --handset k18|k18-nomask|k32|g|raw]"},
     {"convert-all", "tavro convert-all SOURCE_FOLDER TARGET_FOLDER --to standard|handset [--format bmp|png|gif|jpeg]"},
     {"info", "tavro info FILE [--format bmp|png|gif|jpeg]"},
 };
@@ -37,7 +37,7 @@ const std::map<std::string, TTargetFormat> kFormats = {
     {"bmp", tfBmp}, {"png", tfPng}, {"gif", tfGif}, {"jpeg", tfJpeg}, {"jpg", tfJpeg}};
 
 const std::map<std::string, std::uint8_t> kHandsetModes = {
-    {"k18", pkK18Masked}, {"k18-nomask", pkK18}, {"k32", pkK32}, {"g", pkG}};
+    {"k18", pkK18Masked}, {"k18-nomask", pkK18}, {"k32", pkK32}, {"g", pkG}, {"raw", pkRaw}};
 
 const std::map<std::string, BatchDirection> kDirections = {
     {"standard", BatchDirection::ToStandard}, {"handset", BatchDirection::ToHandset}};
@@ -130,7 +130,8 @@ int RunTavro(int argc, char** argv) {
                                            "decode a handset picture into this " + formatHelp +
                                                " (default: the one TARGET's extension names)");
     CLI::Option* handsetOpt = AddWordOption(convertCmd, "--handset", convertMode, kHandsetModes,
-                                            "encode into a handset picture: k18, k18-nomask, k32 or g");
+                                            "encode into a handset picture: k18, k18-nomask, k32, g or raw "
+                                            "(named with its size, as in icon(16x16).raw)");
     formatOpt->excludes(handsetOpt);
 
     ConvertAllOptions convertAll;

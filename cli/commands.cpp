@@ -250,6 +250,8 @@ int RunConvert(const ConvertOptions& options) {
     std::optional<TTargetFormat> format = options.format;
     if (!options.handsetMode && !format) {
         format = FormatForExtension(options.target);
+        // A .g keeps the format of its content whatever is asked: nothing to name.
+        if (!format && UpperExtension(options.source) == ".G") format = tfBmp;
         if (!format) {
             throw UsageError("the target's extension names no picture format: give --format or --handset");
         }
@@ -258,7 +260,7 @@ int RunConvert(const ConvertOptions& options) {
 
     std::string written = options.target;
     if (options.handsetMode) {
-        EncodePicture(options.source, *options.handsetMode, written);
+        EncodePicture(options.source, *options.handsetMode, written, PrintWarning);
     } else {
         TPictureKind kind = pkOther;
         if (!DecodePicture(options.source, written, *format, kind)) {
@@ -283,11 +285,15 @@ int RunConvertAll(const ConvertAllOptions& options) {
     TerminalProgress progress;
     progress.Show();
     progress.SetCaption(kConvertCaption);
-    BatchResult result = ConvertFolder(source, target, options.direction, options.format,
-                                       [&](std::size_t i, std::size_t n) {
-                                           progress.SetPosition(ProgressPercent(static_cast<long long>(i),
-                                                                                static_cast<long long>(n)));
-                                       });
+    BatchResult result = ConvertFolder(
+        source, target, options.direction, options.format,
+        [&](std::size_t i, std::size_t n) {
+            progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
+        },
+        [&](const std::string& path, const std::string& text) {
+            progress.Interrupt();
+            PrintWarning(path, text);
+        });
     progress.Close();
     PrintLine(std::to_string(result.converted) + " converted, " + std::to_string(result.passedOver) +
               " passed over");

@@ -41,7 +41,7 @@ struct ConvertOptions {
     std::string source;
     std::string target;
     std::optional<TTargetFormat> format;      // decoding: the standard format to write
-    std::optional<std::uint8_t> handsetMode;  // encoding: a TPictureKind value, 1 to 4
+    std::optional<std::uint8_t> handsetMode;  // encoding: a TPictureKind value, 0 to 4
 };
 
 struct ConvertAllOptions {

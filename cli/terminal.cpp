@@ -70,6 +70,11 @@ void StderrMessages::ShowNotFound(const std::string& text) {
     PrintError("Not Found: " + text);
 }
 
+void StderrMessages::ShowWarning(const std::string& path, const std::string& text) {
+    progress_.Interrupt();
+    PrintWarning(path, text);
+}
+
 void PrintError(const std::string& text) {
     std::fflush(stdout);
     // Written as bytes: a name from an archive may hold any byte.
@@ -77,5 +82,7 @@ void PrintError(const std::string& text) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
+
+void PrintWarning(const std::string& path, const std::string& text) { PrintError("warning: " + path + ": " + text); }
 
 }  // namespace tavro::cli

@@ -46,12 +46,14 @@ private:
     int percent_ = 0;
 };
 
-// The "Error" and "Not Found" boxes as lines on stderr: "tavro: Not Found: a.g".
+// The "Error" and "Not Found" boxes as lines on stderr: "tavro: Not Found: a.g";
+// warnings as "tavro: warning: icons/a.bmp: every pixel is transparent".
 class StderrMessages : public MessageSink {
 public:
     explicit StderrMessages(TerminalProgress& progress) : progress_(progress) {}
     void ShowError(const std::string& text) override;
     void ShowNotFound(const std::string& text) override;
+    void ShowWarning(const std::string& path, const std::string& text) override;
 
 private:
     TerminalProgress& progress_;
@@ -70,5 +72,7 @@ private:
 
 // Writes "tavro: " and the text on a line of stderr.
 void PrintError(const std::string& text);
+// Writes "tavro: warning: PATH: TEXT" on a line of stderr.
+void PrintWarning(const std::string& path, const std::string& text);
 
 }  // namespace tavro::cli

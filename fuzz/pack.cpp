@@ -1,7 +1,7 @@
 // Harness: packing a folder whose structure file (iconres.dat) is hostile. The
 // folder holds a small iconres.hdr, two icons (a PNG and a 32-bit BMP with alpha) and
-// two raw copies that packing carries as they are (a .raw picture and a text); the
-// structure file is the input. After each run the conversion folder and the
+// two copies in raws/ that packing may carry as they are or compare with an icon (a
+// .raw picture and a text); the structure file is the input. After each run the conversion folder and the
 // output are removed, and nothing else may have appeared in the folder.
 #include <cstddef>
 #include <cstdint>

@@ -24,7 +24,7 @@ std::span<const char* const> MasksFor(BatchDirection direction) {
 // Converts one file. Returns whether a picture was written; a picture the conversion
 // does not recognise or cannot use (DataError) gives false, an IoError goes on up.
 bool ConvertOne(const std::string& source, std::string target, const std::string& upperExt,
-                TTargetFormat format) {
+                TTargetFormat format, const ConversionWarning& warn) {
     try {
         if (upperExt == ".K" || upperExt == ".G") {
             // A .k gets the target format's extension here; a .g keeps its name and
@@ -33,7 +33,7 @@ bool ConvertOne(const std::string& source, std::string target, const std::string
             TPictureKind kind = pkOther;
             if (!DecodePicture(source, target, format, kind)) return false;
         } else {
-            EncodePicture(source, pkK18Masked, target);
+            EncodePicture(source, pkK18Masked, target, warn);
         }
     } catch (const DataError&) {
         return false;
@@ -54,7 +54,8 @@ BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& ta
 }
 
 BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
-                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress) {
+                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress,
+                          const ConversionWarning& warn) {
     // A listing of a missing folder is empty; say so instead of converting nothing.
     RequireFolder(sourceFolder);
 
@@ -74,7 +75,7 @@ BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& ta
     BatchResult result;
     for (std::size_t i = 0; i < work.size(); ++i) {
         const auto& [name, ext] = work[i];
-        if (ConvertOne(sourceFolder + name, targetFolder + name, ext, target)) {
+        if (ConvertOne(sourceFolder + name, targetFolder + name, ext, target, warn)) {
             ++result.converted;
         } else {
             ++result.passedOver;

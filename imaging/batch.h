@@ -32,10 +32,12 @@ BatchDirection DirectionForFile(const std::string& pickedFile);
 BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
                           BatchDirection direction, TTargetFormat target);
 
-// The same, telling `progress` after each file. Every mask's files are listed before
-// the first conversion, so that files written into the source folder (when the target
-// folder is the same) are never converted again. A missing source folder raises IoError.
+// The same, telling `progress` after each file and `warn` about each source that
+// EncodePicture warns about. Every mask's files are listed before the first
+// conversion, so that files written into the source folder (when the target folder is
+// the same) are never converted again. A missing source folder raises IoError.
 BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& targetFolder,
-                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress);
+                          BatchDirection direction, TTargetFormat target, const BatchProgress& progress,
+                          const ConversionWarning& warn = {});
 
 }  // namespace tavro

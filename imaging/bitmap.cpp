@@ -75,6 +75,16 @@ QImage Opaque(const Bitmap& bitmap) {
     return out;
 }
 
+bool EveryPixelTransparent(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (AlphaOf(line[x]) != 0) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 Bitmap::Bitmap(int width, int height) {
@@ -99,7 +109,8 @@ const std::uint32_t* Bitmap::Row(int y) const {
 
 std::uint32_t* Bitmap::Row(int y) { return reinterpret_cast<std::uint32_t*>(image_.scanLine(y)); }
 
-Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
+Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes, DecodeNotes* notes) {
+    if (notes != nullptr) *notes = DecodeNotes{};
     const char* format = FormatOf(bytes);
     if (format == nullptr || bytes.size() > kMaxPictureFileSize) return Bitmap();
     const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
@@ -128,13 +139,25 @@ Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes) {
     if (image.isNull()) return Bitmap();
     const bool decodedAlpha = image.hasAlphaChannel();
     image = image.convertToFormat(QImage::Format_ARGB32);
-    // Qt reads a 32-bit BI_RGB bitmap as opaque, and a BI_BITFIELDS one without an
-    // alpha mask likewise; the fourth byte of their pixels is the alpha we write.
-    if (std::strcmp(format, "BMP") == 0 && !decodedAlpha) ApplyBmp32Alpha(bytes, image);
+    // Qt reads a 32-bit BI_RGB bitmap as opaque; the fourth byte of its pixels is the
+    // alpha we write. Qt honours the masks of a BI_BITFIELDS one, its alpha mask too.
+    if (std::strcmp(format, "BMP") == 0 && !decodedAlpha && ApplyBmp32Alpha(bytes, image) && notes != nullptr) {
+        notes->everyAlphaZero = EveryPixelTransparent(image);
+    }
     return Bitmap(std::move(image));
 }
 
-Bitmap LoadBitmap(const std::string& path) {
+Bitmap LoadPictureSource(const std::string& path, DecodeNotes* notes) {
+    Bitmap bitmap = DecodeBitmap(ReadWholeFile(path, kMaxPictureFileSize), notes);
+    if (bitmap.IsNull()) {
+        throw DataError(path, "cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than " +
+                                  std::to_string(kMaxDecodedPixels) + " pixels");
+    }
+    return bitmap;
+}
+
+Bitmap LoadBitmap(const std::string& path, DecodeNotes* notes) {
+    if (notes != nullptr) *notes = DecodeNotes{};
     std::vector<std::uint8_t> bytes;
     try {
         bytes = ReadWholeFile(path, kMaxPictureFileSize);
@@ -143,7 +166,7 @@ Bitmap LoadBitmap(const std::string& path) {
     } catch (const DataError&) {
         return Bitmap();
     }
-    return DecodeBitmap(bytes);
+    return DecodeBitmap(bytes, notes);
 }
 
 int FindEncoderByMime(const std::string& mime) {

@@ -49,10 +49,23 @@ private:
     QImage image_;  // always QImage::Format_ARGB32 when not null
 };
 
+// What decoding noticed in a picture that it read as stored.
+struct DecodeNotes {
+    // A 32-bit BI_RGB BMP whose every alpha byte is 0: read fully transparent (themes
+    // hold such placeholders), although some editors write 0 there meaning "no alpha".
+    bool everyAlphaZero = false;
+};
+
 // Loads a BMP, GIF, PNG or JPEG file, recognised by its content. A file that cannot
 // be read or decoded, or has more than kMaxDecodedPixels pixels, gives a null bitmap
-// (width and height 0). A 32-bit BMP keeps its alpha channel.
-Bitmap LoadBitmap(const std::string& path);
+// (width and height 0). A 32-bit BI_RGB BMP keeps the fourth byte of its pixels as
+// alpha; a BI_BITFIELDS one takes its channels from its masks, alpha only from an
+// alpha mask where its header carries one. `notes`, when given, is filled in.
+Bitmap LoadBitmap(const std::string& path, DecodeNotes* notes = nullptr);
+
+// Loads the source of a conversion into a handset picture: as LoadBitmap, but a file
+// that gives no picture raises DataError naming it (IoError when it cannot be read).
+Bitmap LoadPictureSource(const std::string& path, DecodeNotes* notes = nullptr);
 
 // Picture files larger than this are not loaded: they are read whole before decoding,
 // and no picture within kMaxDecodedPixels needs more (an uncompressed 32-bit BMP of
@@ -64,7 +77,7 @@ constexpr std::size_t kMaxPictureFileSize = 16u << 20;
 constexpr std::int64_t kMaxDecodedPixels = 1024 * 1024;
 
 // The same decoding for bytes already in memory.
-Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes);
+Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes, DecodeNotes* notes = nullptr);
 
 // The encoders, by MIME type: "image/bmp", "image/png", "image/gif", "image/jpeg".
 // Returns the encoder's index, or -1 when there is none for the MIME type.

@@ -69,7 +69,7 @@ bool ApplyBmp32Alpha(std::span<const std::uint8_t> file, QImage& image) {
     const std::uint32_t compression = load_u32le(h + 30);
     // Older headers (12 bytes) have no compression field and no 32-bit pixels.
     if (infoSize < kBmpInfoHeaderSize || bits != kBitsPerPixel) return false;
-    if (compression != kBmpCompressionRgb && compression != kBmpCompressionBitfields) return false;
+    if (compression != kBmpCompressionRgb) return false;
     if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) return false;
     const bool topDown = height < 0;
     const std::int64_t rows = std::abs(static_cast<std::int64_t>(height));

@@ -6,7 +6,9 @@
 #include <array>
 #include <stdexcept>
 
+#include "imaging/bitmap.h"
 #include "imaging/bytes.h"
+#include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gimage.h"
 #include "imaging/kbitmap.h"
@@ -84,37 +86,73 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
     return false;
 }
 
-void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest) {
+void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
+                   const ConversionWarning& warn) {
+    DecodeNotes notes;
     // A .g copy is streamed, whatever its size.
     if (HandsetMode(source, mode) == pkG) {
         WriteGImage(source, dest);
-    } else if (auto picture = EncodePictureBytes(source, mode, dest, 0)) {
+    } else if (auto picture = EncodePictureBytes(source, mode, dest, 0, &notes)) {
         WriteWholeFile(dest, picture->bytes);
     }
+    if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
 }
 
 std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
-                                                 std::size_t copyLimit) {
+                                                 std::size_t copyLimit, DecodeNotes* notes) {
     EncodedPicture picture;
     switch (HandsetMode(source, mode)) {
+        case pkRaw:
+            picture.bytes = EncodeRawPicture(source, dest, notes);
+            break;
         case pkK18Masked:
         case pkK18:
             dest = ChangeExtension(dest, ".k");
-            picture.bytes = EncodeKBitmap18(source, mode == pkK18Masked);
+            picture.bytes = EncodeKBitmap18(source, mode == pkK18Masked, notes);
             break;
         case pkK32:
             dest = ChangeExtension(dest, ".k");
-            picture.bytes = EncodeKBitmap32(source);
+            picture.bytes = EncodeKBitmap32(source, notes);
             break;
         case pkG:
             picture.bytes = GImageBytes(source, dest, copyLimit, picture.size);
             return picture;
         default:
-            // pkRaw, pkOther and values beyond the kinds: there is no writer.
+            // pkOther and values beyond the kinds: there is no writer.
             return std::nullopt;
     }
     picture.size = picture.bytes.size();
     return picture;
+}
+
+Bitmap DecodeToBitmap(const std::string& source) {
+    try {
+        switch (DetectPictureKind(source)) {
+            case pkRaw: {
+                std::int32_t width = 0;
+                std::int32_t height = 0;
+                if (!ParseRawSize(source, width, height) || width == 0 || height == 0) return Bitmap();
+                return DecodeRawBitmap(source, width, height);
+            }
+            case pkK18Masked:
+                return DecodeKBitmap18(source, true);
+            case pkK18:
+                return DecodeKBitmap18(source, false);
+            case pkK32:
+                return DecodeKBitmap32(source);
+            case pkG:
+                return DecodeBitmap(ReadWholeFile(source, kMaxPictureFileSize));
+            case pkOther:
+                break;
+        }
+    } catch (const DataError&) {
+        // A damaged picture is a picture that does not decode.
+    }
+    return Bitmap();
+}
+
+bool PictureDecodes(const std::string& source) {
+    return DetectPictureKind(source) == pkG || !DecodeToBitmap(source).IsNull();
 }
 
 std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {

@@ -4,11 +4,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tavro {
+
+class Bitmap;        // imaging/bitmap.h
+struct DecodeNotes;  // imaging/bitmap.h
 
 // The kind of a picture file, and with the same numbers the mode of EncodePicture.
 // The values are stored in structure files: never renumber them.
@@ -41,10 +45,18 @@ TPictureKind DetectPictureKind(const std::string& path);
 // source was recognised as a handset picture and converted.
 bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat target, TPictureKind& kind);
 
-// Converts a picture into a handset picture by mode (a TPictureKind value): 1, 2 and 3
-// write .k, 4 writes a .g copy; GIF and PNG sources always become .g copies. Other
-// modes write nothing and leave `dest` as it was. `dest` receives the name written.
-void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest);
+// Told about a source that a conversion took as it is although the user may have
+// meant something else: its path and a short text ("every pixel is transparent").
+using ConversionWarning = std::function<void(const std::string& path, const std::string& text)>;
+
+// Converts a picture into a handset picture by mode (a TPictureKind value): 0 writes
+// a .raw picture named with the picture's size, 1, 2 and 3 write .k, 4 writes a .g
+// copy; GIF and PNG sources always become .g copies. Other modes write nothing and
+// leave `dest` as it was. `dest` receives the name written. A source that is a
+// 32-bit BI_RGB BMP with every alpha byte 0 is converted fully transparent, and
+// `warn` (when given) is told.
+void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
+                   const ConversionWarning& warn = {});
 
 // What EncodePicture would write, kept in memory.
 struct EncodedPicture {
@@ -53,9 +65,23 @@ struct EncodedPicture {
 };
 
 // EncodePicture without writing: `dest` gets the same name; modes without a writer
-// give nothing and leave it as it was.
+// give nothing and leave it as it was. `notes` receives what loading the source
+// noticed (EncodePicture's warning comes from it).
 std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
-                                                 std::size_t copyLimit);
+                                                 std::size_t copyLimit, DecodeNotes* notes = nullptr);
+
+// The text of that warning.
+inline constexpr const char* kEveryPixelTransparent = "every pixel is transparent";
+
+// The picture of a handset file decoded into memory, as DecodePicture decodes it. A
+// null bitmap when it gives none: not a handset picture, a .raw name without a
+// usable size, a damaged picture or one beyond the limits (DataError is taken as
+// "does not decode"), a .g whose content is no picture. IoError goes on up.
+Bitmap DecodeToBitmap(const std::string& source);
+
+// Whether DecodePicture gives the file an icon, as extraction calls it: a .g always
+// does (it is copied whatever it holds); a .k or .raw when it decodes.
+bool PictureDecodes(const std::string& source);
 
 // The picture-type word of the description line: "18-bit BMP", "32-bit BMP",
 // otherwise "GIF" when the target format is GIF and "PNG" when it is not.

@@ -27,6 +27,8 @@ std::string IoError::TextFor(int code) {
     }
 }
 
+bool IsAccessDenied(int code) { return code == EACCES || code == EPERM || code == EROFS; }
+
 void ThrowIoError(const std::string& path) { throw IoError(errno, path); }
 
 void ThrowIoError(int code, const std::string& path) { throw IoError(code, path); }

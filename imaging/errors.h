@@ -30,6 +30,10 @@ private:
     std::string path_;
 };
 
+// Whether an error code is the system refusing access (EACCES, EPERM, EROFS): the
+// file or folder may not be written, as opposed to being missing or full.
+bool IsAccessDenied(int code);
+
 // Throws IoError with the current errno for path.
 [[noreturn]] void ThrowIoError(const std::string& path);
 [[noreturn]] void ThrowIoError(int code, const std::string& path);

@@ -46,7 +46,14 @@ File File::OpenReadWrite(const std::string& path) {
     return File(fd, path);
 }
 
+File File::OpenWrite(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) ThrowIoError(path);
+    return File(fd, path);
+}
+
 File File::Create(const std::string& path) {
+    if (const int denied = WriteProtection(path)) ThrowIoError(denied, path);
     struct stat st {};
     // Only a regular file is unlinked; a device such as /dev/full is written as it is.
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
@@ -127,6 +134,16 @@ std::uint64_t File::Size() const {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+void File::Truncate(std::uint64_t size) {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowIoError(path_);
+}
+
+void File::Sync() {
+    if (fd_ < 0) ThrowFileNotOpen(path_);
+    if (::fsync(fd_) != 0) ThrowIoError(path_);
+}
+
 void File::Close() {
     if (fd_ < 0) return;
     int fd = fd_;
@@ -179,6 +196,13 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+int WriteProtection(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (::access(path.c_str(), W_OK) != 0) return errno;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ? EACCES : 0;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -194,7 +218,7 @@ bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) ==
 
 bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 
-std::vector<std::string> ListPlainFiles(const std::string& folder) {
+std::vector<std::string> ListRegularFiles(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return names;
@@ -202,13 +226,19 @@ std::vector<std::string> ListPlainFiles(const std::string& folder) {
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
     while (const dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
-        if (name.empty() || name[0] == '.') continue;
+        if (name.empty()) continue;
         struct stat st {};
         if (::stat((prefix + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         names.push_back(std::move(name));
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> ListPlainFiles(const std::string& folder) {
+    std::vector<std::string> names = ListRegularFiles(folder);
+    std::erase_if(names, [](const std::string& name) { return name[0] == '.'; });
     return names;
 }
 

@@ -25,8 +25,12 @@ public:
     static File OpenRead(const std::string& path);
     // Opens an existing file for reading and writing.
     static File OpenReadWrite(const std::string& path);
+    // Opens an existing file for writing from its start, without truncating it.
+    static File OpenWrite(const std::string& path);
     // Creates a file, replacing one that exists. The old file is unlinked first:
-    // creating a new file is several times faster than truncating one on ext4.
+    // creating a new file is several times faster than truncating one on ext4. An
+    // existing file that is write-protected (WriteProtection) is refused, as the
+    // platform would refuse to open it for writing: unlinking would bypass that.
     static File Create(const std::string& path);
 
     // Creates a file without a name in `folder`, for reading and writing scratch data:
@@ -45,6 +49,10 @@ public:
     void Write(const std::string& bytes);
     void Seek(std::uint64_t offset);
     std::uint64_t Size() const;
+    // Cuts the file at `size` bytes.
+    void Truncate(std::uint64_t size);
+    // Flushes what was written to the disk (fsync).
+    void Sync();
     // Closes the file, raising the error a delayed write reports on close.
     void Close();
 
@@ -64,6 +72,11 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
 void CopyFileReplacing(const std::string& src, const std::string& dst);
 
 bool FileExists(const std::string& path);
+// Why an existing file may not be written: the system's error code (EACCES, EROFS ...)
+// when it refuses, EACCES when the file has no write permission bit at all (which
+// stops even the superuser, as a read-only file does on other platforms), 0 when it
+// may be written or does not exist.
+int WriteProtection(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Raises IoError ("File not found") unless the folder exists ("" is the current one).
 void RequireFolder(const std::string& folder);
@@ -74,9 +87,11 @@ bool MakeFolder(const std::string& path);
 // Removes an empty folder; returns false when it could not be removed.
 bool RemoveFolder(const std::string& path);
 
-// The names of the plain files in a folder: regular files only (links followed),
-// no folders, no hidden files (a name starting with "."). Sorted by bytes, so that
-// every run over the same folder sees the same order. A missing folder gives none.
+// The names of the regular files in a folder (links followed), hidden ones (a name
+// starting with ".") included; no folders. Sorted by bytes, so that every run over
+// the same folder sees the same order. A missing folder gives none.
+std::vector<std::string> ListRegularFiles(const std::string& folder);
+// The same without hidden files.
 std::vector<std::string> ListPlainFiles(const std::string& folder);
 
 }  // namespace tavro

@@ -107,16 +107,6 @@ KHeader ReadIntoWorkAreas(const std::string& source, std::int64_t bytesPerPixel,
     return h;
 }
 
-// Loads the picture to be written as .k; a file that is not a picture is refused.
-Bitmap LoadSource(const std::string& source) {
-    Bitmap bitmap = DecodeBitmap(ReadWholeFile(source, kMaxPictureFileSize));
-    if (bitmap.IsNull()) {
-        throw DataError(source, "cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than " +
-                                    std::to_string(kMaxDecodedPixels) + " pixels");
-    }
-    return bitmap;
-}
-
 std::vector<std::uint8_t> KFileBytes(const KHeader& h, std::size_t pixelBytes, std::size_t maskBytes) {
     std::vector<std::uint8_t> out(kKHeaderSize + pixelBytes + maskBytes);
     store_u32le(out.data(), static_cast<std::uint32_t>(h.width));
@@ -151,7 +141,7 @@ bool KHasMask(const KHeader& header, std::uint64_t fileSize) {
     return data > pixels;
 }
 
-void ReadKBitmap18(const std::string& source, const std::string& dest, bool hasMask, const std::string& mime) {
+Bitmap DecodeKBitmap18(const std::string& source, bool hasMask) {
     const KHeader h = ReadIntoWorkAreas(source, kBytesPerPixel18, hasMask);
     const std::size_t stride = static_cast<std::size_t>(h.stride);
     const std::size_t maskStride = static_cast<std::size_t>(KMaskStride(h.width));
@@ -172,10 +162,10 @@ void ReadKBitmap18(const std::string& source, const std::string& dest, bool hasM
             row[x] = PackArgb(alpha, red, green, blue);
         }
     }
-    SaveBitmap(bitmap, dest, mime);
+    return bitmap;
 }
 
-void ReadKBitmap32(const std::string& source, const std::string& dest, const std::string& mime) {
+Bitmap DecodeKBitmap32(const std::string& source) {
     const KHeader h = ReadIntoWorkAreas(source, kBytesPerPixel32, false);
     const std::size_t stride = static_cast<std::size_t>(h.stride);
     Bitmap bitmap(h.width, h.height);
@@ -186,11 +176,19 @@ void ReadKBitmap32(const std::string& source, const std::string& dest, const std
         // B G R A read little-endian is the packed ARGB colour.
         for (int x = 0; x < h.width; ++x, pixels += kBytesPerPixel32) row[x] = load_u32le(pixels);
     }
-    SaveBitmap(bitmap, dest, mime);
+    return bitmap;
 }
 
-std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask) {
-    const Bitmap bitmap = LoadSource(source);
+void ReadKBitmap18(const std::string& source, const std::string& dest, bool hasMask, const std::string& mime) {
+    SaveBitmap(DecodeKBitmap18(source, hasMask), dest, mime);
+}
+
+void ReadKBitmap32(const std::string& source, const std::string& dest, const std::string& mime) {
+    SaveBitmap(DecodeKBitmap32(source), dest, mime);
+}
+
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask, DecodeNotes* notes) {
+    const Bitmap bitmap = LoadPictureSource(source, notes);
     KHeader h;
     h.width = bitmap.Width();
     h.height = bitmap.Height();
@@ -217,8 +215,8 @@ std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMa
     return KFileBytes(h, e.pixelBytes, e.maskBytes);
 }
 
-std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source) {
-    const Bitmap bitmap = LoadSource(source);
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source, DecodeNotes* notes) {
+    const Bitmap bitmap = LoadPictureSource(source, notes);
     KHeader h;
     h.width = bitmap.Width();
     h.height = bitmap.Height();
@@ -236,12 +234,12 @@ std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source) {
     return KFileBytes(h, e.pixelBytes, 0);
 }
 
-void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask) {
-    WriteWholeFile(dest, EncodeKBitmap18(source, withMask));
+void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask, DecodeNotes* notes) {
+    WriteWholeFile(dest, EncodeKBitmap18(source, withMask, notes));
 }
 
-void WriteKBitmap32(const std::string& source, const std::string& dest) {
-    WriteWholeFile(dest, EncodeKBitmap32(source));
+void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes) {
+    WriteWholeFile(dest, EncodeKBitmap32(source, notes));
 }
 
 }  // namespace tavro

@@ -21,6 +21,9 @@
 
 namespace tavro {
 
+class Bitmap;  // imaging/bitmap.h
+struct DecodeNotes;
+
 constexpr std::int32_t kDepth18 = 18;
 constexpr std::int32_t kDepth32 = 32;
 constexpr std::size_t kKHeaderSize = 16;
@@ -46,19 +49,24 @@ std::int64_t KMaskStride(std::int64_t width);
 // The mask rule: size - 16 > stride x height, compared as signed 32-bit numbers.
 bool KHasMask(const KHeader& header, std::uint64_t fileSize);
 
-// Reads an 18-bit .k file and saves it as a standard picture with the encoder for
-// `mime`. Raises IoError for file failures and DataError for a picture whose size
-// is 0 or below or beyond the work areas.
+// Reads an 18-bit .k file into a bitmap. Raises IoError for file failures and
+// DataError for a picture whose size is 0 or below or beyond the work areas.
+Bitmap DecodeKBitmap18(const std::string& source, bool hasMask);
+Bitmap DecodeKBitmap32(const std::string& source);
+
+// The same, saved as a standard picture with the encoder for `mime`.
 void ReadKBitmap18(const std::string& source, const std::string& dest, bool hasMask, const std::string& mime);
 void ReadKBitmap32(const std::string& source, const std::string& dest, const std::string& mime);
 
 // Loads any picture the imaging layer can load and writes it as a .k file at `dest`
 // (the caller has given it the .k extension). A source that cannot be loaded, or is
-// beyond the work areas, raises DataError and writes nothing.
-void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask);
-void WriteKBitmap32(const std::string& source, const std::string& dest);
+// beyond the work areas, raises DataError and writes nothing. `notes` receives what
+// loading the source noticed.
+void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask,
+                    DecodeNotes* notes = nullptr);
+void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes = nullptr);
 // The same .k files as bytes, written nowhere.
-std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask);
-std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source);
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask, DecodeNotes* notes = nullptr);
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source, DecodeNotes* notes = nullptr);
 
 }  // namespace tavro

@@ -93,8 +93,7 @@ bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& he
     return true;
 }
 
-void ReadRawPicture(const std::string& source, const std::string& dest, std::int32_t width,
-                    const std::string& mime, std::int32_t height) {
+Bitmap DecodeRawBitmap(const std::string& source, std::int32_t width, std::int32_t height) {
     // Refused before anything is opened or written: the work area holds kMaxRawPixels.
     if (width <= 0 || height <= 0) {
         throw DataError(source, "the RAW picture size " + std::to_string(width) + " x " +
@@ -133,7 +132,71 @@ void ReadRawPicture(const std::string& source, const std::string& dest, std::int
             row[x] = PackArgb(transparent ? 0 : 255, red, green, blue);
         }
     }
-    SaveBitmap(bitmap, dest, mime);
+    return bitmap;
+}
+
+void ReadRawPicture(const std::string& source, const std::string& dest, std::int32_t width,
+                    const std::string& mime, std::int32_t height) {
+    SaveBitmap(DecodeRawBitmap(source, width, height), dest, mime);
+}
+
+std::string RawNameForSize(const std::string& path, std::int32_t width, std::int32_t height) {
+    const std::string folder = FolderPart(path);
+    const std::string fileName = FileNamePart(path);
+    std::string stem = fileName.substr(0, fileName.size() - ExtensionOf(fileName).size());
+    const std::size_t open = stem.find('(');
+    const std::size_t close = stem.rfind(')');
+    char separator = 'x';
+    if (open != std::string::npos) {
+        std::size_t run = open + 1;
+        while (run < stem.size() && IsDigit(stem[run])) ++run;
+        if (run > open + 1 && run < stem.size() && stem[run] == 'X') separator = 'X';
+    }
+    const std::string size = "(" + std::to_string(width) + separator + std::to_string(height) + ")";
+    if (open == std::string::npos) {
+        stem += size;
+    } else if (close == std::string::npos || close < open) {
+        stem.replace(open, std::string::npos, size);  // a "(" that nothing closes
+    } else {
+        stem.replace(open, close - open + 1, size);
+    }
+    // The prefix before the first "(" holds none, the suffix after the last ")" holds
+    // no ")": the size is what ParseRawSize finds.
+    return folder + stem + ".raw";
+}
+
+std::vector<std::uint8_t> EncodeRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
+    const Bitmap bitmap = LoadPictureSource(source, notes);
+    const std::int64_t pixels = static_cast<std::int64_t>(bitmap.Width()) * bitmap.Height();
+    if (pixels > kMaxRawPixels) {
+        throw DataError(source, "picture of " + std::to_string(bitmap.Width()) + " x " +
+                                    std::to_string(bitmap.Height()) + " pixels is " + std::to_string(pixels) +
+                                    " pixels, more than the " + std::to_string(kMaxRawPixels) +
+                                    " a RAW picture may hold");
+    }
+    const std::size_t n = static_cast<std::size_t>(pixels);
+    const std::size_t pixelBytes = 2 * n;
+    std::array<std::uint8_t, kRawAreaSize>& area = RawWorkArea();
+    std::memset(area.data(), 0, pixelBytes + RawMaskBytes(n));
+    std::uint8_t* mask = area.data() + pixelBytes;
+    std::size_t i = 0;
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint32_t* row = bitmap.Row(y);
+        for (int x = 0; x < bitmap.Width(); ++x, ++i) {
+            const std::uint32_t c = row[x];
+            const std::uint32_t v = ((RedOf(c) >> 3) << 11) | ((GreenOf(c) >> 2) << 5) | (BlueOf(c) >> 3);
+            area[2 * i] = static_cast<std::uint8_t>(v >> 8);
+            area[2 * i + 1] = static_cast<std::uint8_t>(v);
+            if (AlphaOf(c) == 0) mask[i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
+        }
+    }
+    dest = RawNameForSize(dest, bitmap.Width(), bitmap.Height());
+    return std::vector<std::uint8_t>(area.data(), area.data() + pixelBytes + RawMaskBytes(n));
+}
+
+void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
+    const std::vector<std::uint8_t> bytes = EncodeRawPicture(source, dest, notes);
+    WriteWholeFile(dest, bytes);
 }
 
 }  // namespace tavro

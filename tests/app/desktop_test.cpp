@@ -10,7 +10,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QDropEvent>
 #include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -161,6 +164,20 @@ TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribes) {
     EXPECT_FALSE(desktop.Form2->isVisible());
     main.CheckBox1->click();
     EXPECT_TRUE(desktop.Form2->isVisible());
+}
+
+TEST_F(DesktopTest, DroppedArchiveOpensFromTheFolderDialog) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kSample))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&main, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    dialogs.files = {FileAnswer{dir / "x"}};
+    QApplication::sendEvent(&main, &drop);
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].state.title, "Select a folder to save icons");
+    EXPECT_EQ(main.ListBox1->count(), 36);
 }
 
 TEST_F(DesktopTest, OpenEzxWithoutPreviewAndCancelledFolderDialog) {

@@ -111,7 +111,7 @@ TEST_F(PackTest, IconsWithoutAUsableRecordAddNothing) {
     Icon("c.bmp", Png("c"));        // a record of kind 5
     Icon("extra.png", Png("e"));    // no record
     Icon("[]", Png("[]"));          // the names of an empty slot's record
-    Icon(".hidden.png", Png("h"));  // hidden
+    Icon(".stray.png", Png("h"));   // hidden, and no record names it
     Folder(header, test::StructureFile(6, {{0, "k.g", "k.png", pkG, 0, 1},
                                            {1, "b.g", "b.png", pkG, 0, 2},
                                            {2, "c.txt", "c.bmp", pkOther, 0, 3},
@@ -138,7 +138,9 @@ TEST_F(PackTest, EntriesWithoutWriterComeFromRaws) {
     const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x40};
     test::WriteBytes(dir / "f/raws/sky(2x1).raw", raw);
     test::WriteText(dir / "f/raws/theme.cfg", "colour=blue\n");
-    Icon("sky(2x1).bmp", test::ToBytes("an edited picture that no writer takes"));
+    std::string icon = dir / "f/icons/sky(2x1).bmp";  // unchanged: the copy is packed
+    TPictureKind kind = pkOther;
+    DecodePicture(dir / "f/raws/sky(2x1).raw", icon, tfBmp, kind);
     Icon("b.png", Png("b"));
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_EQ(Output(), test::BuildArchive(header, {{"sky(2x1).raw", raw, 10},

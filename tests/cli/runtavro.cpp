@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "support/testsupport.h"
@@ -88,6 +89,28 @@ RunResult RunTavroOnTerminal(const std::vector<std::string>& args) {
     ::close(master);
     r.exitCode = ExitCodeOf(pid);
     return r;
+}
+
+int RunInMountNamespace(const std::string& script, const std::vector<std::string>& args) {
+    static const int usable = [] {
+        // Root gets a mount namespace directly; others through a user namespace.
+        const std::string probe = ::geteuid() == 0 ? "unshare -m true" : "unshare -rm true";
+        return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
+    }();
+    if (!usable) return -2;
+    std::vector<std::string> argv = {"unshare", ::geteuid() == 0 ? "-m" : "-rm", "sh", "-c", script, "sh"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        ::setenv("TAVRO", TAVRO_BINARY, 1);
+        ::execvp("unshare", raw.data());
+        ::_exit(127);
+    }
+    return ExitCodeOf(pid);
 }
 
 std::string SampleArchive() { return std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx"; }

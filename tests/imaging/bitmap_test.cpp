@@ -141,21 +141,23 @@ TEST(Bitmap, PicturesBeyondThePixelLimitAreNotDecoded) {
 TEST(Bitmap, ThirtyTwoBitBmpAlphaIsReadForEveryRowOrderAndHeader) {
     TempDir dir;
     for (std::uint32_t compression : {0u, 3u}) {
+        // BI_BITFIELDS without an alpha mask (a 40-byte header has none) is opaque.
+        const auto a = [&](std::uint32_t argb) { return compression == 0 ? argb : argb | 0xFF000000u; };
         // Bottom-up: the file's first row is the picture's bottom row.
         test::WriteBytes(dir / "up.bmp", Bmp32(2, compression, kRows));
         Bitmap up = LoadBitmap(dir / "up.bmp");
         ASSERT_EQ(up.Width(), 2) << compression;
-        EXPECT_EQ(up.GetPixel(0, 1), 0x400A141Eu);
-        EXPECT_EQ(up.GetPixel(1, 1), 0x00010203u);
-        EXPECT_EQ(up.GetPixel(0, 0), 0xFF28323Cu);
-        EXPECT_EQ(up.GetPixel(1, 0), 0x01040506u);
+        EXPECT_EQ(up.GetPixel(0, 1), a(0x400A141Eu));
+        EXPECT_EQ(up.GetPixel(1, 1), a(0x00010203u));
+        EXPECT_EQ(up.GetPixel(0, 0), a(0xFF28323Cu));
+        EXPECT_EQ(up.GetPixel(1, 0), a(0x01040506u));
 
         // Top-down (negative height): the first row is the top row.
         test::WriteBytes(dir / "down.bmp", Bmp32(-2, compression, kRows));
         Bitmap down = LoadBitmap(dir / "down.bmp");
         ASSERT_EQ(down.Height(), 2) << compression;
-        EXPECT_EQ(down.GetPixel(0, 0), 0x400A141Eu);
-        EXPECT_EQ(down.GetPixel(1, 1), 0x01040506u);
+        EXPECT_EQ(down.GetPixel(0, 0), a(0x400A141Eu));
+        EXPECT_EQ(down.GetPixel(1, 1), a(0x01040506u));
     }
 }
 
