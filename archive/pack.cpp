@@ -17,7 +17,8 @@
 //       a .raw picture whose icon is no GIF or PNG and whose copy in raws/ decodes to
 //       exactly the icon's pixels: that copy, byte for byte, so that an unchanged
 //       folder packs back identically;
-//       otherwise the icon, converted back into its handset form in conv/;
+//       otherwise the icon, converted back into its handset form in memory and kept
+//       until it is copied, in one scratch file in conv/ for all icons (ConvertedIcons);
 //   - a picture whose icon is missing: its copy in raws/ when that does not decode
 //     (extraction gave it no icon), otherwise nothing: the user deleted it.
 //
@@ -33,8 +34,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 
+#include "archive/convertedicons.h"
 #include "archive/nameindex.h"
 #include "imaging/bitmap.h"
 #include "imaging/bytes.h"
@@ -49,12 +52,12 @@ namespace {
 constexpr std::size_t kDataRecordHeaderSize = 8;  // magic and size before the bytes
 constexpr std::uint64_t kMaxOffset = 0xFFFFFFFF;  // a name or data offset is one word
 
-// The conversion folder of one packing: converted files this run has written and not
-// yet copied are removed when the packing stops early, and the folder itself is
-// removed at the end when it ends up empty.
+// The conversion folder of one packing: files of it this run has used and not yet
+// copied are removed when the packing stops early, and the folder itself is removed
+// at the end when it ends up empty.
 class ConvFolderScope {
 public:
-    explicit ConvFolderScope(std::string folder) : folder_(std::move(folder)) { MakeFolder(folder_); }
+    explicit ConvFolderScope(std::string folder) : folder_(std::move(folder)), existed_(!MakeFolder(folder_)) {}
     ~ConvFolderScope() {
         for (const std::string& path : pending_) RemoveFile(path);
         RemoveFolder(folder_);
@@ -63,11 +66,17 @@ public:
     ConvFolderScope& operator=(const ConvFolderScope&) = delete;
 
     void Written(const std::string& path) { pending_.push_back(path); }
+    // An icon converted under this path: a file left there by an earlier run goes,
+    // as writing the converted file over it and copying that once removed it.
+    void Replaced(const std::string& path) {
+        if (existed_) RemoveFile(path);
+    }
     // Every converted file has been copied (and deleted, where that worked).
     void AllCopied() { pending_.clear(); }
 
 private:
     std::string folder_;
+    bool existed_;
     std::vector<std::string> pending_;
 };
 
@@ -366,20 +375,30 @@ void AddRawCopies(const PackFolder& folder, const Structure& structure, const st
     }
 }
 
-// Stage: one icon converted back into conv/; returns the converted file's path.
-std::string ConvertIcon(const PackFolder& folder, const TConvRec& rec, ConvFolderScope& conv, Warnings& warnings) {
+// Stage: one icon converted back in memory. `converted` becomes the path it would
+// have had in conv/; the result is nothing for a mode without a writer.
+std::optional<EncodedPicture> ConvertIcon(const PackFolder& folder, const TConvRec& rec, ConvFolderScope& conv,
+                                          Warnings& warnings, std::string& converted) {
+    const std::string source = folder.iconsFolder + rec.IconName;
     const std::string unconverted = folder.convPrefix + rec.IconName;
-    std::string converted = unconverted;
+    converted = unconverted;
+    DecodeNotes notes;
+    std::optional<EncodedPicture> picture;
     try {
-        EncodePicture(folder.iconsFolder + rec.IconName, rec.Kind, converted, warnings.Callback());
+        picture = EncodePictureBytes(source, rec.Kind, converted, kPictureAreaSize, &notes);
     } catch (...) {
-        // The encoder names its output before writing it: what it may have left there
-        // is this run's.
-        if (converted != unconverted) conv.Written(converted);
+        // The encoder names its output before making it, and writing it would have
+        // replaced what stood there.
+        if (converted != unconverted) conv.Replaced(converted);
         throw;
     }
-    conv.Written(converted);
-    return converted;
+    if (notes.everyAlphaZero) warnings(source, kEveryPixelTransparent);
+    if (picture) {
+        conv.Replaced(converted);
+    } else {
+        conv.Written(converted);  // no writer: conv/ may hold a file of that name
+    }
+    return picture;
 }
 
 // The name an entry is packed under: the file name of what is copied into it, which
@@ -421,15 +440,17 @@ struct Placed {
     std::vector<std::string> names;
     std::vector<std::string> files;  // what each data record is copied from
     std::vector<bool> converted;     // a file in conv/, removed once copied
+    std::vector<bool> kept;          // or one of the converted icons
 };
 
-// Stage: the conversion pass. Each icon is converted into conv/; each entry's name
-// goes into the name area after the header text, its slot into the ID table.
+// Stage: the conversion pass. Each icon is converted and kept in `icons`; each entry's
+// name goes into the name area after the header text, its slot into the ID table.
 Placed PlaceEntries(const PackFolder& folder, const PackList& list, const std::vector<std::uint32_t>& order,
                     Structure& structure, std::vector<std::uint8_t>& front, ConvFolderScope& conv,
-                    Warnings& warnings, ProgressSink& progress) {
+                    ConvertedIcons& icons, Warnings& warnings, ProgressSink& progress) {
     const std::size_t n = order.size();
-    Placed placed{std::vector<std::string>(n), std::vector<std::string>(n), std::vector<bool>(n)};
+    Placed placed{std::vector<std::string>(n), std::vector<std::string>(n), std::vector<bool>(n),
+                  std::vector<bool>(n)};
     std::uint64_t nameOffset = 0;
     std::uint64_t dataOffset = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -443,13 +464,20 @@ Placed PlaceEntries(const PackFolder& folder, const PackList& list, const std::v
             }
             const bool fromIcon = origin == Origin::Icon;
             const std::string source = fromIcon ? folder.iconsFolder + rec.IconName : folder.RawCopy(rec);
-            std::string file = fromIcon ? ConvertIcon(folder, rec, conv, warnings) : source;
+            std::string file = source;
+            std::optional<EncodedPicture> picture;
+            if (fromIcon) picture = ConvertIcon(folder, rec, conv, warnings, file);
             std::string name = PackedName(source, file);
-            const std::uint64_t size = ConvertedSize(file);
+            // Without a writer, the icon is what conv/ holds under its name: one converted
+            // earlier in this run, or a file.
+            const std::optional<std::uint64_t> stored =
+                (fromIcon && !picture) ? icons.SizeOf(name) : std::nullopt;
+            const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(file);
             if (size > kPictureAreaSize) {
                 throw DataError(file, "the converted icon has " + std::to_string(size) + " bytes, more than " +
                                           std::to_string(kPictureAreaSize));
             }
+            if (picture) icons.Store(name, picture->bytes);
             if (dataOffset > kMaxOffset) {
                 throw DataError(file, "the archive's data area would pass 4 GiB at " + name);
             }
@@ -464,6 +492,7 @@ Placed PlaceEntries(const PackFolder& folder, const PackList& list, const std::v
             placed.names[i] = std::move(name);
             placed.files[i] = std::move(file);
             placed.converted[i] = fromIcon;
+            placed.kept[i] = picture || stored;
         }
         progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
     }
@@ -489,33 +518,48 @@ void FinishFront(std::vector<std::uint8_t>& front, std::uint32_t headerSize, con
     front.insert(front.end(), structure.idTable.begin(), structure.idTable.end());
 }
 
-// Stage: the data pass. Each entry's file copied in one write with its record header;
-// a converted file is removed once copied, raws/ stays as it is.
-void CopyEntries(const Placed& placed, ArchiveOutput& out, MessageSink& messages, ProgressSink& progress) {
+// Stage: the data pass. Each entry copied in one write with its record header, from
+// the converted icons or from its file; a converted file is removed once copied,
+// raws/ stays as it is.
+void CopyEntries(const Placed& placed, ConvertedIcons& icons, ArchiveOutput& out, MessageSink& messages,
+                 ProgressSink& progress) {
     const std::size_t n = placed.names.size();
     std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
+    std::uint8_t* const bytes = picture.data() + kDataRecordHeaderSize;
     for (std::size_t i = 0; i < n; ++i) {
         if (placed.names[i].empty()) continue;
         const std::string& path = placed.files[i];
-        File in;
-        try {
-            in = File::OpenRead(path);
-        } catch (const IoError&) {
+        const auto notFound = [&] {
             messages.ShowNotFound(placed.names[i]);
             ThrowFileNotOpen(path);
-        }
-        const std::uint64_t size = in.Size();
-        if (size > kPictureAreaSize) {
-            throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                                      std::to_string(kPictureAreaSize));
+        };
+        std::uint64_t size = 0;
+        std::size_t got = 0;
+        if (placed.kept[i]) {
+            // Taken once, as copying a converted file removed it.
+            const std::optional<std::size_t> taken = icons.Take(placed.names[i], bytes);
+            if (!taken) notFound();
+            size = got = *taken;
+        } else {
+            File in;
+            try {
+                in = File::OpenRead(path);
+            } catch (const IoError&) {
+                notFound();
+            }
+            size = in.Size();
+            if (size > kPictureAreaSize) {
+                throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                                          std::to_string(kPictureAreaSize));
+            }
+            got = in.Read(bytes, static_cast<std::size_t>(size));
+            in.Close();
+            if (placed.converted[i]) RemoveFile(path);
         }
         store_u32le(picture.data(), DataRecordMagic);
         store_u32le(picture.data() + 4, static_cast<std::uint32_t>(size));
-        const std::size_t got = in.Read(picture.data() + kDataRecordHeaderSize, static_cast<std::size_t>(size));
-        in.Close();
         out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
         progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
-        if (placed.converted[i]) RemoveFile(path);
     }
 }
 
@@ -543,6 +587,7 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     const PackFolder folder{packFolder + "iconres.dat", packFolder + "icons/", packFolder + "raws/",
                             packFolder + "conv/"};
     ConvFolderScope conv(packFolder + "conv");
+    ConvertedIcons icons(folder.convPrefix);
 
     File structureFile;
     try {
@@ -574,12 +619,12 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
     ArchiveOutput out(outputPath);
     std::vector<std::uint8_t> front = ReadHeaderText(packFolder + "iconres.hdr");
     const auto headerSize = static_cast<std::uint32_t>(front.size());
-    const Placed placed = PlaceEntries(folder, list, order, structure, front, conv, warnings, progress);
+    const Placed placed = PlaceEntries(folder, list, order, structure, front, conv, icons, warnings, progress);
     progress.SetPosition(0);
     FinishFront(front, headerSize, structure);
     progress.SetCaption("Packing icons");
     out.Write(front);
-    CopyEntries(placed, out, messages, progress);
+    CopyEntries(placed, icons, out, messages, progress);
     conv.AllCopied();
     out.Commit();
 

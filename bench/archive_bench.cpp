@@ -1,5 +1,7 @@
-// Unpacking and packing an archive of 10,000 icons of 48 x 48, beside the time to
-// copy the same bytes into (or out of) as many plain files.
+// Unpacking and packing archives of 2,000 and 10,000 icons of 48 x 48, beside the
+// time to copy the same bytes into (or out of) as many plain files (in this process,
+// and for packing also as commands: `cat raws/*` beside `tavro pack`); and the peak
+// memory of `tavro unpack` and `tavro pack` for the largest archives they take.
 //
 // The archive mixes, in equal parts, 18-bit .k pictures with and without mask,
 // 32-bit .k pictures, and .g images holding a GIF or a PNG: every kind that packing
@@ -9,14 +11,21 @@
 //   TAVRO_BENCH_DIR=/dev/shm bench/archive_bench    (memory instead of disk)
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/extract.h"
+#include "bench/benchfolder.h"
 #include "archive/format.h"
 #include "archive/nameindex.h"
 #include "archive/pack.h"
@@ -28,8 +37,8 @@
 namespace tavro {
 namespace {
 
-constexpr int kIcons = 10000;
 constexpr int kSide = 48;
+constexpr int kSmallSide = 16;  // the icons of the archives measured for memory
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -40,11 +49,11 @@ void AppendU32(Bytes& out, std::uint32_t v) {
 }
 
 // An icon-like picture: a soft gradient, a disc and a transparent border, varied per icon.
-std::uint32_t IconPixel(int i, int x, int y) {
-    const int dx = x - kSide / 2;
-    const int dy = y - kSide / 2;
+std::uint32_t IconPixel(int i, int x, int y, int side) {
+    const int dx = x - side / 2;
+    const int dy = y - side / 2;
     const bool disc = dx * dx + dy * dy < (10 + i % 8) * (10 + i % 8);
-    const bool border = x < 2 || y < 2 || x >= kSide - 2 || y >= kSide - 2;
+    const bool border = x < 2 || y < 2 || x >= side - 2 || y >= side - 2;
     const std::uint32_t r = static_cast<std::uint32_t>((x * 5 + i) & 0xFF);
     const std::uint32_t g = static_cast<std::uint32_t>((y * 5 + 2 * i) & 0xFF);
     const std::uint32_t b = disc ? 0xE0u : 0x30u;
@@ -52,18 +61,19 @@ std::uint32_t IconPixel(int i, int x, int y) {
     return PackArgb(a, r, g, b);
 }
 
-Bytes MakeK18(int i, bool masked) {
-    const std::size_t stride = (3 * kSide + 3) / 4 * 4;
-    const std::size_t maskStride = ((kSide + 7) / 8 + 3) / 4 * 4;
+Bytes MakeK18(int i, bool masked, int side) {
+    const std::size_t stride = (3 * side + 3) / 4 * 4;
+    const std::size_t maskStride = ((side + 7) / 8 + 3) / 4 * 4;
     Bytes k;
-    for (std::uint32_t w : {std::uint32_t{kSide}, std::uint32_t{kSide}, 18u, static_cast<std::uint32_t>(stride)}) {
+    const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
+    for (std::uint32_t w : {u32(side), u32(side), 18u, u32(stride)}) {
         AppendU32(k, w);
     }
-    Bytes mask(maskStride * kSide, 0);
-    for (int y = 0; y < kSide; ++y) {
+    Bytes mask(maskStride * side, 0);
+    for (int y = 0; y < side; ++y) {
         Bytes row(stride, 0);
-        for (int x = 0; x < kSide; ++x) {
-            const std::uint32_t p = IconPixel(i, x, y);
+        for (int x = 0; x < side; ++x) {
+            const std::uint32_t p = IconPixel(i, x, y, side);
             const std::uint32_t v = (RedOf(p) >> 2) << 12 | (GreenOf(p) >> 2) << 6 | (BlueOf(p) >> 2);
             row[3 * x] = static_cast<std::uint8_t>(v);
             row[3 * x + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -76,15 +86,16 @@ Bytes MakeK18(int i, bool masked) {
     return k;
 }
 
-Bytes MakeK32(int i) {
+Bytes MakeK32(int i, int side) {
     Bytes k;
-    for (std::uint32_t w : {std::uint32_t{kSide}, std::uint32_t{kSide}, 32u, std::uint32_t{4 * kSide}}) {
+    const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
+    for (std::uint32_t w : {u32(side), u32(side), 32u, u32(4 * side)}) {
         AppendU32(k, w);
     }
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
             std::uint8_t px[4];
-            store_u32le(px, IconPixel(i, x, y));  // B G R A
+            store_u32le(px, IconPixel(i, x, y, side));  // B G R A
             k.insert(k.end(), px, px + 4);
         }
     }
@@ -92,10 +103,10 @@ Bytes MakeK32(int i) {
 }
 
 // A GIF or PNG file of an icon, through the imaging layer's own encoders.
-Bytes MakeStandard(const std::string& folder, int i, const char* mime) {
-    Bitmap bitmap(kSide, kSide);
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) bitmap.SetPixel(x, y, IconPixel(i, x, y));
+Bytes MakeStandard(const std::string& folder, int i, const char* mime, int side) {
+    Bitmap bitmap(side, side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) bitmap.SetPixel(x, y, IconPixel(i, x, y, side));
     }
     const std::string path = folder + "standard.tmp";
     SaveBitmap(bitmap, path, mime);
@@ -109,117 +120,138 @@ struct Entry {
     Bytes bytes;
 };
 
-// The shared data: generated once, removed when the program ends.
+// How a BenchData is made.
+struct Shape {
+    int icons;
+    int slotCount;           // slots past the icons are empty
+    int side = kSide;        // of the square icons
+    bool keep = true;        // the entries' bytes kept in memory, for the copy floors
+    bool unpack = true;      // the archive unpacked into packsrc/
+    const char* nameFormat = "icon%05d";
+};
+
+// One archive and the folder its unpacking leaves: generated once, removed when the
+// program ends.
 class BenchData {
 public:
-    BenchData() {
-        // TAVRO_BENCH_DIR picks the file system, e.g. /dev/shm to leave the disk out.
-        const char* base = std::getenv("TAVRO_BENCH_DIR");
-        std::string tmpl = ((base != nullptr && *base != '\0') ? std::filesystem::path(base)
-                                                                : std::filesystem::temp_directory_path()) /
-                           "tavro-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root = tmpl + "/";
-
-        const Bytes gif = MakeStandard(root, 1, "image/gif");
-        const Bytes png = MakeStandard(root, 2, "image/png");
-        for (int i = 0; i < kIcons; ++i) {
-            char name[32];
-            const int kind = i % 5;
-            std::snprintf(name, sizeof name, "icon%05d%s", i, kind >= 3 ? ".g" : ".k");
-            Bytes bytes = kind == 0 ? MakeK18(i, true) : kind == 1 ? MakeK18(i, false) : kind == 2 ? MakeK32(i)
-                          : kind == 3 ? gif
-                                      : png;
-            entries.push_back({name, std::move(bytes)});
-        }
+    explicit BenchData(const Shape& shape) : shape_(shape) {
+        root = MakeBenchFolder("tavro-bench");
         WriteArchive();
+        MakeFolder(root + "copy");
+        if (!shape.unpack) return;
 
         // The folder that packing reads: an unpacking to BMP, as the user leaves it.
         AppSettings.TargetFormat = tfBmp;
         MakeFolder(root + "packsrc");
         NullProgress progress;
-        NullIconList icons;
+        NullIconList list;
         NullMessages messages;
-        ExtractArchive(archive, root + "packsrc/", progress, icons, messages);
-        MakeFolder(root + "copy");
+        ExtractArchive(archive, root + "packsrc/", progress, list, messages);
     }
     ~BenchData() {
         std::error_code ec;
         std::filesystem::remove_all(root, ec);
     }
 
+    int Icons() const { return shape_.icons; }
+
     std::string root;
     std::string archive;
     std::vector<Entry> entries;
 
 private:
-    // Names are ascending, so names and data records follow slot order.
+    // Entries in the first slots, the others empty. Names are ascending, so names and
+    // data records follow slot order.
     void WriteArchive() {
+        const int side = shape_.side;
+        const Bytes gif = MakeStandard(root, 1, "image/gif", side);
+        const Bytes png = MakeStandard(root, 2, "image/png", side);
         Bytes out(1575, ' ');
         const std::string start = "motoskin\n\nv1.00\n00000000\n";
         std::copy(start.begin(), start.end(), out.begin());
         Bytes table;
         Bytes data;
         std::uint32_t nameOffset = 0;
-        for (const Entry& e : entries) {
-            AppendU32(table, 1000 + static_cast<std::uint32_t>(table.size() / 12));
+        for (int i = 0; i < shape_.slotCount; ++i) {
+            if (i >= shape_.icons) {
+                for (int w = 0; w < 3; ++w) AppendU32(table, 0xFFFFFFFFu);
+                continue;
+            }
+            char name[32];
+            const int kind = i % 5;
+            const int length = std::snprintf(name, sizeof name, shape_.nameFormat, i);
+            std::snprintf(name + length, sizeof name - static_cast<std::size_t>(length), kind >= 3 ? ".g" : ".k");
+            const Bytes bytes = kind == 0   ? MakeK18(i, true, side)
+                                : kind == 1 ? MakeK18(i, false, side)
+                                : kind == 2 ? MakeK32(i, side)
+                                : kind == 3 ? gif
+                                            : png;
+            AppendU32(table, 1000 + static_cast<std::uint32_t>(i));
             AppendU32(table, nameOffset);
             AppendU32(table, static_cast<std::uint32_t>(data.size()));
-            out.insert(out.end(), e.name.begin(), e.name.end());
+            const std::size_t nameLength = std::strlen(name);
+            out.insert(out.end(), name, name + nameLength);
             out.push_back('\n');
-            nameOffset += static_cast<std::uint32_t>(e.name.size() + 1);
+            nameOffset += static_cast<std::uint32_t>(nameLength + 1);
             AppendU32(data, DataRecordMagic);
-            AppendU32(data, static_cast<std::uint32_t>(e.bytes.size()));
-            data.insert(data.end(), e.bytes.begin(), e.bytes.end());
+            AppendU32(data, static_cast<std::uint32_t>(bytes.size()));
+            data.insert(data.end(), bytes.begin(), bytes.end());
+            if (shape_.keep) entries.push_back({name, bytes});
         }
         while (out.size() % 4 != 0) out.push_back(0);
         const auto p = static_cast<std::uint32_t>(out.size());
         const std::string digits = FormatOffsetField(p);
         std::copy(digits.begin(), digits.end(), out.begin() + 16);
-        const auto n = static_cast<std::uint32_t>(entries.size());
+        const auto n = static_cast<std::uint32_t>(shape_.slotCount);
         for (std::uint32_t w : {TableHeaderMagic, 1575u, n, p + 20, p + 20 + 12 * n}) AppendU32(out, w);
         out.insert(out.end(), table.begin(), table.end());
         out.insert(out.end(), data.begin(), data.end());
         archive = root + "iconres.ezx";
         WriteWholeFile(archive, out);
     }
+
+    Shape shape_;
 };
 
-BenchData& Data() {
-    static BenchData data;
-    return data;
+// The data for an archive of `icons` icons of 48 x 48, one slot each.
+BenchData& Data(int icons) {
+    static std::map<int, std::unique_ptr<BenchData>> data;
+    auto& d = data[icons];
+    if (!d) d = std::make_unique<BenchData>(Shape{icons, icons});
+    return *d;
 }
 
-void SetRate(benchmark::State& state) {
-    state.counters["icons/s"] = benchmark::Counter(kIcons, benchmark::Counter::kIsIterationInvariantRate);
+void SetRate(benchmark::State& state, int icons) {
+    state.counters["icons/s"] = benchmark::Counter(icons, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // The floor for unpacking: every entry's bytes into a file of its own.
 void BM_CopyIntoFiles(benchmark::State& state) {
-    BenchData& d = Data();
+    BenchData& d = Data(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         for (const Entry& e : d.entries) WriteWholeFile(d.root + "copy/" + e.name, e.bytes);
     }
-    SetRate(state);
+    SetRate(state, d.Icons());
 }
 
 void Unpack(benchmark::State& state, TTargetFormat target, const char* folder) {
-    BenchData& d = Data();
+    BenchData& d = Data(static_cast<int>(state.range(0)));
     AppSettings.TargetFormat = target;
     MakeFolder(d.root + folder);
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
     for (auto _ : state) ExtractArchive(d.archive, d.root + folder + "/", progress, icons, messages);
-    SetRate(state);
+    SetRate(state, d.Icons());
 }
 
 void BM_UnpackBmp(benchmark::State& state) { Unpack(state, tfBmp, "bmp"); }
 void BM_UnpackPng(benchmark::State& state) { Unpack(state, tfPng, "png"); }
+void BM_UnpackGif(benchmark::State& state) { Unpack(state, tfGif, "gif"); }
 
 // The floor for packing: as many files read and their bytes written into one file.
 void BM_CopyFromFiles(benchmark::State& state) {
-    BenchData& d = Data();
+    BenchData& d = Data(static_cast<int>(state.range(0)));
     for (const Entry& e : d.entries) WriteWholeFile(d.root + "copy/" + e.name, e.bytes);
     std::vector<std::uint8_t> buffer(1 << 20);
     for (auto _ : state) {
@@ -232,11 +264,11 @@ void BM_CopyFromFiles(benchmark::State& state) {
         }
         out.Close();
     }
-    SetRate(state);
+    SetRate(state, d.Icons());
 }
 
 void BM_Pack(benchmark::State& state) {
-    BenchData& d = Data();
+    BenchData& d = Data(static_cast<int>(state.range(0)));
     NullProgress progress;
     NullMessages messages;
     for (auto _ : state) {
@@ -244,7 +276,71 @@ void BM_Pack(benchmark::State& state) {
             state.SkipWithError("nothing packed");
         }
     }
-    SetRate(state);
+    SetRate(state, d.Icons());
+}
+
+// The same comparison as whole processes, as a user runs them: `cat raws/*` into one
+// file, beside `tavro pack`.
+void BM_CatCommand(benchmark::State& state) {
+    BenchData& d = Data(static_cast<int>(state.range(0)));
+    const std::string command = "cat " + d.root + "packsrc/raws/* > " + d.root + "cat.out";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("cat failed");
+    }
+    SetRate(state, d.Icons());
+}
+
+void BM_PackCommand(benchmark::State& state) {
+    BenchData& d = Data(static_cast<int>(state.range(0)));
+    const std::string command =
+        std::string(TAVRO_BINARY) + " pack " + d.root + "packsrc/ " + d.root + "packed.ezx";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("tavro pack failed");
+    }
+    SetRate(state, d.Icons());
+}
+
+// Runs the command line program under /usr/bin/time; its exit code and its peak
+// memory in MiB. (The system's own count would be no use here: a process started
+// from this one starts with this one's peak.) Its messages are dropped.
+std::pair<int, double> RunTavro(const std::string& args, const std::string& scratch) {
+    const std::string report = scratch + "time.txt";
+    const std::string command =
+        "/usr/bin/time -f %M -o " + report + " " + TAVRO_BINARY + " " + args + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    const Bytes bytes = FileExists(report) ? ReadWholeFile(report, 1024) : Bytes();
+    // The last line: a failed command's report starts with a line of its own.
+    std::string text(bytes.begin(), bytes.end());
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const double kib = std::atof(text.substr(text.find_last_of('\n') + 1).c_str());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return {code, kib / 1024};
+}
+
+// The peak memory of the two commands on the largest archives they take, icons of
+// 16 x 16. An archive of 65,536 slots, the most there are, has a structure file of
+// more than 1 MiB (at least 25 bytes per slot), so unpacking it writes the icons
+// until the structure file is full (about 30,000 slots with these names) and stops
+// with an error; packing is measured on a folder of 29,000 icons.
+void BM_PeakMemory(benchmark::State& state) {
+    if (!FileExists("/usr/bin/time")) {
+        state.SkipWithError("/usr/bin/time is not installed (package time)");
+        return;
+    }
+    static BenchData full(Shape{65535, 65536, kSmallSide, false, false, "%04x"});
+    static BenchData packable(Shape{29000, 29000, kSmallSide, false, true, "%04x"});
+    double unpackMiB = 0, packMiB = 0;
+    for (auto _ : state) {
+        const auto [unpackCode, unpackPeak] =
+            RunTavro("unpack " + full.archive + " " + full.root + "unpacked", full.root);
+        const auto [packCode, packPeak] =
+            RunTavro("pack " + packable.root + "packsrc/ " + packable.root + "packed.ezx", packable.root);
+        if (unpackCode != 1 || packCode != 0) state.SkipWithError("unexpected exit code of tavro");
+        unpackMiB = std::max(unpackMiB, unpackPeak);
+        packMiB = std::max(packMiB, packPeak);
+    }
+    state.counters["unpack 65536 MiB"] = unpackMiB;
+    state.counters["pack 29000 MiB"] = packMiB;
 }
 
 // The name index and the packing order for the most icons a packing takes, names
@@ -271,11 +367,16 @@ void BM_IndexAndSort65535(benchmark::State& state) {
 }
 
 BENCHMARK(BM_IndexAndSort65535)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyIntoFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_UnpackBmp)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_UnpackPng)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_CopyFromFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_Pack)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// Unpacking at 2,000 icons; packing and its floor at 2,000 and 10,000, side by side.
+BENCHMARK(BM_CopyIntoFiles)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_UnpackBmp)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_UnpackPng)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_UnpackGif)->Arg(2000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_CopyFromFiles)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Pack)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_CatCommand)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PackCommand)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace tavro

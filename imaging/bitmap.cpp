@@ -9,12 +9,14 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "imaging/bmpfile.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gifwriter.h"
+#include "imaging/pngwriter.h"
 
 namespace tavro {
 
@@ -53,7 +55,7 @@ std::vector<std::uint8_t> EncodeWithQt(const QImage& image, const char* format, 
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (quality >= 0) writer.setQuality(quality);
+    writer.setQuality(quality);
     if (!writer.write(image)) {
         throw DataError(path, std::string("cannot encode the picture as ") + format + ": " +
                                   writer.errorString().toStdString());
@@ -176,27 +178,26 @@ int FindEncoderByMime(const std::string& mime) {
     return found;
 }
 
-void SaveBitmap(const Bitmap& bitmap, const std::string& path, const std::string& mime) {
+std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap, const std::string& mime, const std::string& path) {
     const int index = FindEncoderByMime(mime);
-    if (index < 0) return;
-    if (bitmap.IsNull()) throw DataError(path, "there is no picture to save (0 x 0 pixels)");
-    std::vector<std::uint8_t> bytes;
+    if (index < 0) throw std::invalid_argument("no encoder for " + mime);
     switch (kEncoders[static_cast<std::size_t>(index)].encoder) {
         case Encoder::Bmp:
-            bytes = EncodeBmp32(bitmap, path);
-            break;
+            return EncodeBmp32(bitmap, path);
         case Encoder::Png:
-            // Format_ARGB32 is written as 8-bit RGBA with the alpha unchanged.
-            bytes = EncodeWithQt(bitmap.Image(), "png", -1, path);
-            break;
+            return EncodePng(bitmap, path);
         case Encoder::Jpeg:
-            bytes = EncodeWithQt(Opaque(bitmap), "jpeg", kJpegQuality, path);
-            break;
+            return EncodeWithQt(Opaque(bitmap), "jpeg", kJpegQuality, path);
         case Encoder::Gif:
-            bytes = EncodeGif(bitmap, path);
-            break;
+            return EncodeGif(bitmap, path);
     }
-    WriteWholeFile(path, bytes);
+    return {};
+}
+
+void SaveBitmap(const Bitmap& bitmap, const std::string& path, const std::string& mime) {
+    if (FindEncoderByMime(mime) < 0) return;
+    if (bitmap.IsNull()) throw DataError(path, "there is no picture to save (0 x 0 pixels)");
+    WriteWholeFile(path, EncodeBitmap(bitmap, mime, path));
 }
 
 }  // namespace tavro

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -81,6 +82,10 @@ Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes, DecodeNotes* notes = nu
 // The encoders, by MIME type: "image/bmp", "image/png", "image/gif", "image/jpeg".
 // Returns the encoder's index, or -1 when there is none for the MIME type.
 int FindEncoderByMime(const std::string& mime);
+
+// The whole file the encoder for `mime` makes of a non-null bitmap; `path` names the
+// destination in errors. An unknown MIME type raises std::invalid_argument.
+std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap, const std::string& mime, const std::string& path);
 
 // Saves the bitmap with the encoder for `mime`. An unknown MIME type writes nothing
 // and reports nothing. A destination that cannot be created or written raises IoError.

@@ -38,6 +38,13 @@ inline std::uint16_t load_u16be(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
 }
 
+inline void store_u32be(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
+}
+
 // True when [off, off + len) lies inside a buffer of `size` bytes.
 inline bool InBounds(std::size_t off, std::size_t len, std::size_t size) {
     return off <= size && len <= size - off;

@@ -27,6 +27,13 @@ KHeader ReadKHeader(File& file) {
     return ParseKHeader(bytes.data());
 }
 
+// The mode that encoding follows: a GIF or PNG is already what a .g holds, so it is
+// copied whatever was asked.
+std::uint8_t HandsetMode(const std::string& source, std::uint8_t mode) {
+    const std::string ext = UpperExtension(source);
+    return (ext == ".GIF" || ext == ".PNG") ? std::uint8_t{pkG} : mode;
+}
+
 std::string MimeFor(TTargetFormat target) {
     if (target >= TargetMimeTypes.size()) {
         throw std::invalid_argument("unknown target format " + std::to_string(static_cast<int>(target)));
@@ -81,35 +88,41 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
 
 void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
                    const ConversionWarning& warn) {
-    // A GIF or PNG is already what a .g holds, so it is copied whatever was asked.
-    const std::string ext = UpperExtension(source);
-    if (ext == ".GIF" || ext == ".PNG") mode = pkG;
-
     DecodeNotes notes;
-    switch (mode) {
+    // A .g copy is streamed, whatever its size.
+    if (HandsetMode(source, mode) == pkG) {
+        WriteGImage(source, dest);
+    } else if (auto picture = EncodePictureBytes(source, mode, dest, 0, &notes)) {
+        WriteWholeFile(dest, picture->bytes);
+    }
+    if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
+}
+
+std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
+                                                 std::size_t copyLimit, DecodeNotes* notes) {
+    EncodedPicture picture;
+    switch (HandsetMode(source, mode)) {
         case pkRaw:
-            WriteRawPicture(source, dest, &notes);
+            picture.bytes = EncodeRawPicture(source, dest, notes);
             break;
         case pkK18Masked:
-            dest = ChangeExtension(dest, ".k");
-            WriteKBitmap18(source, dest, true, &notes);
-            break;
         case pkK18:
             dest = ChangeExtension(dest, ".k");
-            WriteKBitmap18(source, dest, false, &notes);
+            picture.bytes = EncodeKBitmap18(source, mode == pkK18Masked, notes);
             break;
         case pkK32:
             dest = ChangeExtension(dest, ".k");
-            WriteKBitmap32(source, dest, &notes);
+            picture.bytes = EncodeKBitmap32(source, notes);
             break;
         case pkG:
-            WriteGImage(source, dest);
-            break;
+            picture.bytes = GImageBytes(source, dest, copyLimit, picture.size);
+            return picture;
         default:
             // pkOther and values beyond the kinds: there is no writer.
-            break;
+            return std::nullopt;
     }
-    if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
+    picture.size = picture.bytes.size();
+    return picture;
 }
 
 Bitmap DecodeToBitmap(const std::string& source) {

@@ -2,13 +2,17 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
-class Bitmap;  // imaging/bitmap.h
+class Bitmap;        // imaging/bitmap.h
+struct DecodeNotes;  // imaging/bitmap.h
 
 // The kind of a picture file, and with the same numbers the mode of EncodePicture.
 // The values are stored in structure files: never renumber them.
@@ -53,6 +57,18 @@ using ConversionWarning = std::function<void(const std::string& path, const std:
 // `warn` (when given) is told.
 void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
                    const ConversionWarning& warn = {});
+
+// What EncodePicture would write, kept in memory.
+struct EncodedPicture {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t size = 0;  // the file's size; a .g copy keeps at most copyLimit bytes of it
+};
+
+// EncodePicture without writing: `dest` gets the same name; modes without a writer
+// give nothing and leave it as it was. `notes` receives what loading the source
+// noticed (EncodePicture's warning comes from it).
+std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
+                                                 std::size_t copyLimit, DecodeNotes* notes = nullptr);
 
 // The text of that warning.
 inline constexpr const char* kEveryPixelTransparent = "every pixel is transparent";

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "imaging/errors.h"
 
@@ -59,6 +60,17 @@ File File::Create(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) ThrowIoError(path);
     return File(fd, path);
+}
+
+File File::CreateUnnamed(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR)) {
+        const std::string path = folder + "/.tavro-scratch-" + std::to_string(::getpid());
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::unlink(path.c_str());
+    }
+    if (fd < 0) ThrowIoError(folder);
+    return File(fd, folder);
 }
 
 std::size_t File::Read(std::uint8_t* buffer, std::size_t len) {

@@ -33,6 +33,11 @@ public:
     // platform would refuse to open it for writing: unlinking would bypass that.
     static File Create(const std::string& path);
 
+    // Creates a file without a name in `folder`, for reading and writing scratch data:
+    // it is gone when closed, also when the program stops. Where the file system has
+    // no such files, a hidden name is made and removed at once. Errors name the folder.
+    static File CreateUnnamed(const std::string& folder);
+
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 

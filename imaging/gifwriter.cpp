@@ -1,6 +1,5 @@
 #include "imaging/gifwriter.h"
 
-#include <dlfcn.h>
 #include <gif_lib.h>
 #include <libimagequant.h>
 
@@ -9,12 +8,26 @@
 
 #include "imaging/errors.h"
 
+// Debian builds libimagequant with OpenMP. Its worker threads make it about three times
+// slower here than one thread, and even on one thread the runtime allocates and frees
+// a team for each of the library's hundreds of parallel regions per picture, a fifth
+// of the work for an icon. The program runs every parallel region on the calling
+// thread instead: this definition takes the place of the runtime's for the whole
+// process, where libimagequant is the only user of OpenMP. Outside a team the
+// runtime's omp_get_thread_num() and omp_get_num_threads() give 0 and 1, so the
+// library's loops cover all their work in this one call.
+extern "C" void GOMP_parallel(void (*fn)(void*), void* data, unsigned /*threads*/, unsigned /*flags*/) { fn(data); }
+
 namespace tavro {
 
 namespace {
 
 constexpr std::uint32_t kRgbMask = 0x00FFFFFFu;
 constexpr int kColourBits = 8;
+// libimagequant's fastest setting: one pass of median cut, no refinement.
+constexpr int kQuantizerSpeed = 10;
+
+bool IsTransparent(std::uint32_t argb) { return AlphaOf(argb) < kGifOpaqueAlpha; }
 
 struct PaletteEntry {
     std::uint8_t r = 0, g = 0, b = 0;
@@ -60,14 +73,14 @@ struct IndexedPicture {
     std::vector<std::uint8_t> indices;  // width x height, row by row
     std::array<PaletteEntry, kGifPaletteSize> palette{};
     int colours = 0;
-    int transparent = -1;  // palette index of the pixels of alpha 0, or -1
+    int transparent = -1;  // palette index of the transparent pixels, or -1
 };
 
 bool HasTransparentPixel(const Bitmap& bitmap) {
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < bitmap.Width(); ++x) {
-            if (AlphaOf(row[x]) == 0) return true;
+            if (IsTransparent(row[x])) return true;
         }
     }
     return false;
@@ -84,7 +97,7 @@ bool IndexExactly(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
         const std::uint32_t* row = bitmap.Row(y);
         std::uint8_t* dst = out.indices.data() + static_cast<std::size_t>(y) * width;
         for (std::size_t x = 0; x < width; ++x) {
-            if (AlphaOf(row[x]) == 0) {
+            if (IsTransparent(row[x])) {
                 dst[x] = transparentIndex;
                 continue;
             }
@@ -109,18 +122,6 @@ bool IndexExactly(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
     return true;
 }
 
-// Debian builds libimagequant with OpenMP, whose worker threads make it about three
-// times slower here than one thread. The thread count is set for the calling thread,
-// looked up at run time because the OpenMP runtime comes in with libimagequant.
-void UseOneQuantizerThread() {
-    using SetThreads = void (*)(int);
-    static const SetThreads set = [] {
-        void* symbol = ::dlsym(RTLD_DEFAULT, "omp_set_num_threads");
-        return reinterpret_cast<SetThreads>(symbol);
-    }();
-    if (set != nullptr) set(1);
-}
-
 struct LiqDeleter {
     void operator()(liq_attr* p) const { liq_attr_destroy(p); }
     void operator()(liq_image* p) const { liq_image_destroy(p); }
@@ -140,7 +141,7 @@ int NearestVisible(const liq_palette& palette, const liq_color& c) {
     return best < 0 ? 0 : best;
 }
 
-// Quantize with libimagequant. Pixels of alpha 0 enter as transparent black and all
+// Quantize with libimagequant. Transparent pixels enter as transparent black and all
 // others as opaque, so that the palette holds visible colours and one transparent entry.
 void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& path, IndexedPicture& out) {
     const int width = bitmap.Width(), height = bitmap.Height();
@@ -151,18 +152,18 @@ void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& p
         liq_color* dst = rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         for (int x = 0; x < width; ++x) {
             const std::uint32_t c = row[x];
-            dst[x] = AlphaOf(c) == 0 ? liq_color{0, 0, 0, 0}
+            dst[x] = IsTransparent(c) ? liq_color{0, 0, 0, 0}
                                      : liq_color{static_cast<unsigned char>(RedOf(c)),
                                                  static_cast<unsigned char>(GreenOf(c)),
                                                  static_cast<unsigned char>(BlueOf(c)), 255};
         }
     }
 
-    UseOneQuantizerThread();
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
     if (!attr) throw DataError(path, "cannot quantize the picture's colours for GIF");
     // One entry stays free for the transparent pixels should the quantizer not keep one.
     liq_set_max_colors(attr.get(), transparent ? kGifPaletteSize - 1 : kGifPaletteSize);
+    liq_set_speed(attr.get(), kQuantizerSpeed);
     std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), rgba.data(), width, height, 0));
     liq_result* raw = nullptr;
     if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK) {
@@ -183,7 +184,7 @@ void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& p
         out.transparent = out.colours++;
         out.palette[static_cast<std::size_t>(out.transparent)] = {};
     }
-    // Exactly the pixels of alpha 0 are transparent, whatever dithering chose.
+    // Exactly the transparent pixels are transparent, whatever the remapping chose.
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t& index = out.indices[i];
         if (rgba[i].a == 0) {

@@ -47,4 +47,16 @@ void WriteGImage(const std::string& source, std::string& dest) {
     CopyFileReplacing(source, dest);
 }
 
+std::vector<std::uint8_t> GImageBytes(const std::string& source, std::string& dest, std::size_t limit,
+                                      std::uint64_t& size) {
+    dest = ChangeExtension(dest, ".g");
+    File in = File::OpenRead(source);
+    size = in.Size();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
+    bytes.resize(in.Read(bytes.data(), bytes.size()));
+    if (bytes.size() < limit) size = bytes.size();  // a file that shrank while read
+    in.Close();
+    return bytes;
+}
+
 }  // namespace tavro

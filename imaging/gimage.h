@@ -3,7 +3,10 @@
 // anything else (a short file too) -> ".unk".
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -16,5 +19,9 @@ void ReadGImage(const std::string& source, std::string& dest);
 
 // Changes dest's extension to ".g", stores it back, and copies the source there.
 void WriteGImage(const std::string& source, std::string& dest);
+// The same without writing: dest renamed, the source's size, and its first `limit`
+// bytes (all of them when it is no longer).
+std::vector<std::uint8_t> GImageBytes(const std::string& source, std::string& dest, std::size_t limit,
+                                      std::uint64_t& size);
 
 }  // namespace tavro

@@ -15,6 +15,7 @@
 // limit: a picture whose rows need more is refused before anything is written.
 #include "imaging/kbitmap.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <span>
@@ -106,17 +107,15 @@ KHeader ReadIntoWorkAreas(const std::string& source, std::int64_t bytesPerPixel,
     return h;
 }
 
-void WriteKFile(const std::string& dest, const KHeader& h, std::size_t pixelBytes, std::size_t maskBytes) {
-    std::uint8_t raw[kKHeaderSize];
-    store_u32le(raw, static_cast<std::uint32_t>(h.width));
-    store_u32le(raw + 4, static_cast<std::uint32_t>(h.height));
-    store_u32le(raw + 8, static_cast<std::uint32_t>(h.depth));
-    store_u32le(raw + 12, static_cast<std::uint32_t>(h.stride));
-    File out = File::Create(dest);
-    out.Write(std::span<const std::uint8_t>(raw, sizeof raw));
-    out.Write(std::span<const std::uint8_t>(PixelStore.data(), pixelBytes));
-    if (maskBytes > 0) out.Write(std::span<const std::uint8_t>(MaskStore.data(), maskBytes));
-    out.Close();
+std::vector<std::uint8_t> KFileBytes(const KHeader& h, std::size_t pixelBytes, std::size_t maskBytes) {
+    std::vector<std::uint8_t> out(kKHeaderSize + pixelBytes + maskBytes);
+    store_u32le(out.data(), static_cast<std::uint32_t>(h.width));
+    store_u32le(out.data() + 4, static_cast<std::uint32_t>(h.height));
+    store_u32le(out.data() + 8, static_cast<std::uint32_t>(h.depth));
+    store_u32le(out.data() + 12, static_cast<std::uint32_t>(h.stride));
+    std::copy_n(PixelStore.data(), pixelBytes, out.data() + kKHeaderSize);
+    std::copy_n(MaskStore.data(), maskBytes, out.data() + kKHeaderSize + pixelBytes);
+    return out;
 }
 
 }  // namespace
@@ -188,7 +187,7 @@ void ReadKBitmap32(const std::string& source, const std::string& dest, const std
     SaveBitmap(DecodeKBitmap32(source), dest, mime);
 }
 
-void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask, DecodeNotes* notes) {
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask, DecodeNotes* notes) {
     const Bitmap bitmap = LoadPictureSource(source, notes);
     KHeader h;
     h.width = bitmap.Width();
@@ -213,10 +212,10 @@ void WriteKBitmap18(const std::string& source, const std::string& dest, bool wit
             if (withMask && AlphaOf(c) != 0) mask[x >> 3] |= static_cast<std::uint8_t>(1u << (x & 7));
         }
     }
-    WriteKFile(dest, h, e.pixelBytes, e.maskBytes);
+    return KFileBytes(h, e.pixelBytes, e.maskBytes);
 }
 
-void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes) {
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source, DecodeNotes* notes) {
     const Bitmap bitmap = LoadPictureSource(source, notes);
     KHeader h;
     h.width = bitmap.Width();
@@ -232,7 +231,15 @@ void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNo
         const std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < h.width; ++x, pixels += kBytesPerPixel32) store_u32le(pixels, row[x]);
     }
-    WriteKFile(dest, h, e.pixelBytes, 0);
+    return KFileBytes(h, e.pixelBytes, 0);
+}
+
+void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask, DecodeNotes* notes) {
+    WriteWholeFile(dest, EncodeKBitmap18(source, withMask, notes));
+}
+
+void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes) {
+    WriteWholeFile(dest, EncodeKBitmap32(source, notes));
 }
 
 }  // namespace tavro

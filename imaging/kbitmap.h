@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -64,5 +65,8 @@ void ReadKBitmap32(const std::string& source, const std::string& dest, const std
 void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask,
                     DecodeNotes* notes = nullptr);
 void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes = nullptr);
+// The same .k files as bytes, written nowhere.
+std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask, DecodeNotes* notes = nullptr);
+std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source, DecodeNotes* notes = nullptr);
 
 }  // namespace tavro

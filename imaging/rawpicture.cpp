@@ -165,7 +165,7 @@ std::string RawNameForSize(const std::string& path, std::int32_t width, std::int
     return folder + stem + ".raw";
 }
 
-void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
+std::vector<std::uint8_t> EncodeRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
     const Bitmap bitmap = LoadPictureSource(source, notes);
     const std::int64_t pixels = static_cast<std::int64_t>(bitmap.Width()) * bitmap.Height();
     if (pixels > kMaxRawPixels) {
@@ -191,7 +191,12 @@ void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* 
         }
     }
     dest = RawNameForSize(dest, bitmap.Width(), bitmap.Height());
-    WriteWholeFile(dest, std::span<const std::uint8_t>(area.data(), pixelBytes + RawMaskBytes(n)));
+    return std::vector<std::uint8_t>(area.data(), area.data() + pixelBytes + RawMaskBytes(n));
+}
+
+void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
+    const std::vector<std::uint8_t> bytes = EncodeRawPicture(source, dest, notes);
+    WriteWholeFile(dest, bytes);
 }
 
 }  // namespace tavro

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -40,5 +41,8 @@ std::string RawNameForSize(const std::string& path, std::int32_t width, std::int
 // is written. A source that cannot be loaded, or has more than kMaxRawPixels pixels,
 // raises DataError and writes nothing. `notes` receives what loading noticed.
 void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes = nullptr);
+// The same without writing: dest renamed, the file's bytes.
+std::vector<std::uint8_t> EncodeRawPicture(const std::string& source, std::string& dest,
+                                           DecodeNotes* notes = nullptr);
 
 }  // namespace tavro

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -180,6 +181,14 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
     EXPECT_EQ(Pack(), PackResult::Packed);
     EXPECT_EQ(Output(), BuildArchive(HeaderText(24), {{"a.g", Png("a"), 1}}));
     EXPECT_EQ(FolderNames(dir / "f/conv"), std::vector<std::string>{"old.k"});
+
+    // A file named conv cannot hold the converted icon: the error names it there.
+    std::filesystem::remove_all(dir / "f/conv");
+    WriteText(dir / "f/conv", "not a folder");
+    const auto e = Caught<IoError>([&] { Pack(); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Code(), ENOTDIR);
+    EXPECT_EQ(e->Path(), dir / "f/conv/a.g");
 }
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
@@ -230,9 +239,8 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         {"File not open",
          [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
                                 Icon("a.gif", ToBytes("GIF89a")), Icon("a.png", Png("a")); }, "", "a.g"},
-        // An icon vanishing after icons/ was listed; a converted file vanishing before the data pass.
+        // An icon vanishing after icons/ was listed.
         {"File not found", [&] { bmpIcon(), removeAt("Retrieving skin structure", "f/icons/b.bmp"); }, "f/icons/b.bmp"},
-        {"File not open", [&] { bmpIcon(), removeAt("Packing icons", "f/conv/b.k"); }, "f/conv/b.k", "b.k"},
         {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
         {"too few", [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
         {"at most 99", [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},

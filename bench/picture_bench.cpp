@@ -1,0 +1,200 @@
+// Writing icons as GIF and PNG, beside ImageMagick writing the same pictures.
+//
+// 500 icons of 48 x 48 with soft edges (an anti-aliased rounded body, a soft shadow,
+// gradients, more than 255 colours each) stand in a folder as 32-bit .k pictures and,
+// for ImageMagick, as the same pictures in 32-bit BMP. Timed side by side:
+//   Encode/gif, Encode/png    one icon encoded in memory (no file system)
+//   ConvertAll/gif, /png      tavro convert-all of the .k folder
+//   Mogrify/gif, /png         mogrify -format gif|png of the BMP folder (skipped
+//                             when ImageMagick's mogrify is not installed)
+// and, for each output, counters of its size and quality: the PSNR of the pictures
+// composited over black and over white against the originals composited likewise,
+// and the PSNR of the pixels that are opaque in the original.
+//
+//   bench/picture_bench --benchmark_counters_tabular=true
+//   TAVRO_BENCH_DIR=/dev/shm bench/picture_bench    (memory instead of disk)
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/benchfolder.h"
+#include "imaging/batch.h"
+#include "imaging/bitmap.h"
+#include "imaging/fileio.h"
+#include "imaging/kbitmap.h"
+
+namespace tavro {
+namespace {
+
+constexpr int kIcons = 500;
+constexpr int kSide = 48;
+
+// An icon: a rounded square with an anti-aliased rim over a soft shadow, a diagonal
+// gradient and a highlight, varied per icon. About a third of its pixels are
+// partly transparent.
+std::uint32_t IconPixel(int i, int x, int y) {
+    const double cx = x + 0.5 - kSide / 2.0, cy = y + 0.5 - kSide / 2.0;
+    const double half = 14.0 + i % 5, radius = 6.0 + i % 4;
+    const auto roundedBox = [&](double px, double py) {
+        const double qx = std::max(std::abs(px) - (half - radius), 0.0);
+        const double qy = std::max(std::abs(py) - (half - radius), 0.0);
+        return std::sqrt(qx * qx + qy * qy) - radius;  // signed distance to the rim
+    };
+    const double body = std::clamp(0.5 - roundedBox(cx, cy), 0.0, 1.0);
+    const double shadow = 0.6 * std::clamp(1.0 - (roundedBox(cx - 3, cy - 3) + 1.0) / 5.0, 0.0, 1.0);
+    const double hx = cx + 5, hy = cy + 6;
+    const double highlight = std::clamp(1.0 - std::sqrt(hx * hx + hy * hy) / 12.0, 0.0, 1.0);
+    const double r = std::fmod(40 + 3.1 * x + 1.7 * y + 37 * i, 200) + 55 * highlight;
+    const double g = std::fmod(90 + 2.3 * y + 53 * i, 180) + 75 * highlight;
+    const double b = 120 + 2.5 * (kSide - x) * (i % 3) / 3.0 + 30 * highlight;
+    // The body over its shadow (black): straight colour and alpha of the two layers.
+    const double a = body + shadow * (1 - body);
+    if (a <= 0) return 0;
+    const auto channel = [&](double c) {
+        return static_cast<std::uint32_t>(std::clamp(c * body / a, 0.0, 255.0) + 0.5);
+    };
+    return PackArgb(static_cast<std::uint32_t>(a * 255 + 0.5), channel(r), channel(g), channel(b));
+}
+
+struct Quality {
+    double black = 0, white = 0, opaque = 0;  // PSNR in dB
+};
+
+double Psnr(double squaredError, double samples) {
+    return squaredError == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * samples / squaredError);
+}
+
+class PictureData {
+public:
+    PictureData() {
+        root = MakeBenchFolder("tavro-picture-bench");
+        for (const char* folder : {"k", "bmp", "gif", "png", "im-gif", "im-png"}) MakeFolder(root + folder);
+        for (int i = 0; i < kIcons; ++i) {
+            Bitmap icon(kSide, kSide);
+            for (int y = 0; y < kSide; ++y) {
+                for (int x = 0; x < kSide; ++x) icon.SetPixel(x, y, IconPixel(i, x, y));
+            }
+            char name[32];
+            std::snprintf(name, sizeof name, "icon%03d", i);
+            names.emplace_back(name);
+            const std::string bmp = root + "bmp/" + name + ".bmp";
+            SaveBitmap(icon, bmp, "image/bmp");
+            WriteKBitmap32(bmp, root + "k/" + name + ".k");
+            icons.push_back(std::move(icon));
+        }
+    }
+    ~PictureData() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+
+    // The pictures of one output folder against the originals; a missing or
+    // unreadable file counts as every pixel wrong.
+    Quality Measure(const std::string& folder, const char* extension, double& bytesPerIcon) const {
+        double black = 0, white = 0, opaque = 0, opaqueCount = 0, bytes = 0;
+        for (std::size_t i = 0; i < icons.size(); ++i) {
+            const std::string path = root + folder + "/" + names[i] + extension;
+            const Bitmap got = FileExists(path) ? LoadBitmap(path) : Bitmap();
+            if (FileExists(path)) bytes += static_cast<double>(ReadWholeFile(path, 1 << 20).size());
+            for (int y = 0; y < kSide; ++y) {
+                for (int x = 0; x < kSide; ++x) {
+                    const std::uint32_t want = icons[i].GetPixel(x, y);
+                    const std::uint32_t have = got.IsNull() ? 0 : got.GetPixel(x, y);
+                    for (std::uint32_t (*channel)(std::uint32_t) : {RedOf, GreenOf, BlueOf}) {
+                        for (const double bg : {0.0, 255.0}) {
+                            const auto over = [&](std::uint32_t c) {
+                                const double a = AlphaOf(c) / 255.0;
+                                return channel(c) * a + bg * (1 - a);
+                            };
+                            const double e = over(want) - over(have);
+                            (bg == 0 ? black : white) += e * e;
+                            if (AlphaOf(want) == 255) opaque += e * e / 2;
+                        }
+                    }
+                    if (AlphaOf(want) == 255) opaqueCount += 3;
+                }
+            }
+        }
+        bytesPerIcon = bytes / static_cast<double>(icons.size());
+        const double samples = 3.0 * kSide * kSide * static_cast<double>(icons.size());
+        return {Psnr(black, samples), Psnr(white, samples), Psnr(opaque, opaqueCount)};
+    }
+
+    std::string root;
+    std::vector<std::string> names;
+    std::vector<Bitmap> icons;
+};
+
+PictureData& Data() {
+    static PictureData data;
+    return data;
+}
+
+// Seconds per icon: the inverse of a rate of kIcons per iteration.
+void PerIcon(benchmark::State& state) {
+    state.counters["s/icon"] = benchmark::Counter(
+        kIcons, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void Report(benchmark::State& state, const std::string& folder, const char* extension) {
+    double bytes = 0;
+    const Quality q = Data().Measure(folder, extension, bytes);
+    PerIcon(state);
+    state.counters["bytes/icon"] = bytes;
+    state.counters["dB black"] = q.black;
+    state.counters["dB white"] = q.white;
+    state.counters["dB opaque"] = q.opaque;
+}
+
+const char* ExtensionOf(TTargetFormat format) { return TargetExtensions[format]; }
+
+void BM_Encode(benchmark::State& state, const char* mime) {
+    PictureData& d = Data();
+    for (auto _ : state) {
+        for (const Bitmap& icon : d.icons) {
+            benchmark::DoNotOptimize(EncodeBitmap(icon, mime, "bench"));
+        }
+    }
+    PerIcon(state);
+}
+
+void BM_ConvertAll(benchmark::State& state, TTargetFormat format) {
+    PictureData& d = Data();
+    const std::string folder = format == tfGif ? "gif" : "png";
+    for (auto _ : state) ConvertFolder(d.root + "k/", d.root + folder + "/", BatchDirection::ToStandard, format);
+    Report(state, folder, ExtensionOf(format));
+}
+
+void BM_Mogrify(benchmark::State& state, TTargetFormat format) {
+    PictureData& d = Data();
+    if (std::system("command -v mogrify >/dev/null 2>&1") != 0) {
+        state.SkipWithError("ImageMagick's mogrify is not installed");
+        return;
+    }
+    const std::string folder = format == tfGif ? "im-gif" : "im-png";
+    const std::string command = std::string("mogrify -path ") + d.root + folder + " -format " +
+                                (ExtensionOf(format) + 1) + " " + d.root + "bmp/*.bmp";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("mogrify failed");
+    }
+    Report(state, folder, ExtensionOf(format));
+}
+
+BENCHMARK_CAPTURE(BM_Encode, gif, "image/gif")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Encode, png, "image/png")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ConvertAll, gif, tfGif)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mogrify, gif, tfGif)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ConvertAll, png, tfPng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Mogrify, png, tfPng)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace tavro
+
+BENCHMARK_MAIN();
