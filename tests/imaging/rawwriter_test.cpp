@@ -43,24 +43,5 @@ TEST(RawWriter, WritesBackWhatTheReaderRead) {
     EXPECT_FALSE(test::Exists(dir / "big(197x197).raw"));
 }
 
-TEST(RawWriter, NamesCarryTheSizeTheReaderFinds) {
-    const struct {
-        const char* from;
-        const char* to;
-    } cases[] = {
-        {"icon(16x16).bmp", "icon(20x7).raw"}, {"ICON(16X16).BMP", "ICON(20X7).raw"},
-        {"icon.bmp", "icon(20x7).raw"},        {"a(b)c.png", "a(20x7)c.raw"},
-        {"a(b.bmp", "a(20x7).raw"},            {"a)b(c).d.bmp", "a)b(20x7).d.raw"},
-        {"set (2)/w.bmp", "set (2)/w(20x7).raw"},
-    };
-    for (const auto& c : cases) {
-        const std::string name = RawNameForSize(c.from, 20, 7);
-        EXPECT_EQ(name, c.to);
-        std::int32_t w = 0;
-        std::int32_t h = 0;
-        EXPECT_TRUE(ParseRawSize(name, w, h) && w == 20 && h == 7) << name;
-    }
-}
-
 }  // namespace
 }  // namespace tavro
