@@ -55,15 +55,8 @@ TEST_F(PackTest, WorkedExampleHeaderOf1575AndTenBytesOfNames) {
     Icon("a.png", Png("a"));      // a PNG becomes a .g copy whatever the record's kind
     Icon("extra.png", Png("e"));  // no record: never packed, but counted by the progress bar
     EXPECT_EQ(Pack(), PackResult::Packed);
-    const Bytes out = Output();
-    EXPECT_EQ(std::string(out.begin() + 16, out.begin() + 24), "00000634");  // P = 1575 + 10 + 3
-    EXPECT_EQ(std::string(out.begin() + 1575, out.begin() + 1588), std::string("a.g\nbcd.g\n\0\0\0", 13));
-    // The table header: magic, header size, N, ID table at P + 20, data at P + 20 + 36.
-    const std::pair<std::size_t, std::uint32_t> words[] = {
-        {1588, 0xABCDDCBA}, {1592, 1575}, {1596, 3}, {1600, 1608}, {1604, 1644}};
-    for (const auto& [offset, word] : words) EXPECT_EQ(WordAt(out, offset), word) << offset;
-    EXPECT_EQ(Bytes(out.begin() + 1620, out.begin() + 1632), Bytes(12, 0xFF));  // slot 1
-    EXPECT_EQ(out, BuildArchive(header, {{"bcd.g", Png("bcd"), 10}, {}, {"a.g", Png("a"), 20}}));
+    // P = 1575 + 10 + 3 = 0x634; the table header, the ID table (slot 1 all FF), the data.
+    EXPECT_EQ(Output(), BuildArchive(header, {{"bcd.g", Png("bcd"), 10}, {}, {"a.g", Png("a"), 20}}));
     EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Searching for files",
                                                  "caption:Retrieving skin structure", "pos:0", "pos:50", "pos:100",
                                                  "pos:0", "caption:Packing icons", "pos:50", "pos:100", "close"}));

@@ -195,8 +195,8 @@ TEST(Conversion, EncodeByModeAndSource) {
     EXPECT_FALSE(Exists(dir / "out.unk"));
 }
 
-// The .k writer's rows and mask rows, byte for byte.
-TEST(Conversion, EncodeKRowsAndMaskRowsByteForByte) {
+// The .k writer's rows and mask rows, and the .raw writer's pixels and mask, byte for byte.
+TEST(Conversion, EncodeHandsetPicturesByteForByte) {
     TempDir dir;
     auto encode = [&](const Bitmap& b, TPictureKind kind) {
         SaveBitmap(b, dir / "src.bmp", "image/bmp");
@@ -225,6 +225,25 @@ TEST(Conversion, EncodeKRowsAndMaskRowsByteForByte) {
     // Mask rows of 8 bytes, bit x mod 8 of byte x / 8, LSB first, 1 = opaque.
     body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0});
     EXPECT_EQ(encode(b, pkK18Masked), KFile(33, 2, 18, 100, body));
+
+    // .raw: channels cut to 5-6-5, alpha 0 alone transparent (mask bit 1), under a name
+    // that carries the size.
+    Bitmap cut(1, 2);
+    cut.SetPixel(0, 0, PackArgb(1, 0xFF, 0x07, 0x0F));
+    EXPECT_EQ(encode(cut, pkRaw), (Bytes{0xF8, 0x21, 0x00, 0x00, 0x40, 0x00}));
+    EXPECT_TRUE(Exists(dir / "out(1x2).raw"));
+    // The exact inverse of the reader: 3 x 3 with every kind of pixel, transparent ones
+    // keeping their colour; 9 mask bits need two bytes.
+    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21,
+                       0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0xF8, 0x1F, 0b01000100, 0b10000000};
+    WriteBytes(dir / "in(3x3).raw", raw);
+    std::string icon = dir / "icon.bmp";
+    TPictureKind kind = pkOther;
+    ASSERT_TRUE(DecodePicture(dir / "in(3x3).raw", icon, tfBmp, kind));
+    EXPECT_EQ(encode(LoadBitmap(icon), pkRaw), raw);
+    // Beyond the pixels a .raw picture holds: refused, nothing written.
+    EXPECT_THROW(encode(Bitmap(197, 197), pkRaw), DataError);
+    EXPECT_FALSE(Exists(dir / "out(197x197).raw"));
 }
 
 }  // namespace

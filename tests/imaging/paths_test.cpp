@@ -1,4 +1,4 @@
-// The path rules, and the size a .raw picture's file name gives.
+// The path rules, and the size a .raw picture's file name gives and the .raw writer puts into it.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -22,6 +22,13 @@ TEST(PathRules, PartsExtensionsAndCase) {
         // Upper case for ASCII only: a byte above 0x7F (a Windows-1251 name) stays.
         {UpperExtension("Icon.Raw"), ".RAW"},        {UpperCase("\xe0z"), "\xe0Z"},
         {WithTrailingSlash("out"), "out/"},          {WithTrailingSlash("out/"), "out/"},
+        // The .raw writer's names: the size goes into the last "(...)" of the stem, or is added.
+        {RawNameForSize("icon(16x16).bmp", 20, 7), "icon(20x7).raw"},
+        {RawNameForSize("ICON(16X16).BMP", 20, 7), "ICON(20X7).raw"},
+        {RawNameForSize("icon.bmp", 20, 7), "icon(20x7).raw"}, {RawNameForSize("a(b)c.png", 20, 7), "a(20x7)c.raw"},
+        {RawNameForSize("a(b.bmp", 20, 7), "a(20x7).raw"},
+        {RawNameForSize("a)b(c).d.bmp", 20, 7), "a)b(20x7).d.raw"},
+        {RawNameForSize("set (2)/w.bmp", 20, 7), "set (2)/w(20x7).raw"},
     };
     for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 }

@@ -141,15 +141,17 @@ inline Bytes KFile(std::int32_t width, std::int32_t height, std::int32_t depth, 
 
 // BMP of 32 bits per pixel (B G R A) with the rows as given; a negative height stores
 // the top row first. Compression 3 (BI_BITFIELDS) adds the masks of red, green, blue.
-inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows) {
+inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows,
+                   const std::vector<std::uint32_t>& masks = {0xFF0000, 0xFF00, 0xFF}) {
     const std::uint32_t offset = compression == 3 ? 66 : 54, w = width, h = height;
+    const auto size = static_cast<std::uint32_t>(rows.size());
     Bytes b = ToBytes("BM");
     // File size, reserved, pixel offset, info header size, width, height, planes 1 and
     // 32 bits, compression, image size, resolution and colours 0.
-    for (std::uint32_t v : {offset + static_cast<std::uint32_t>(rows.size()), 0u, offset, 40u, w, h, 1u | 32 << 16,
-                            compression, 0u, 0u, 0u, 0u, 0u})
+    for (std::uint32_t v : {offset + size, 0u, offset, 40u, w, h, 1u | 32 << 16, compression, size, 0u, 0u, 0u, 0u})
         AppendU32(b, v);
-    if (compression == 3) AppendU32(b, 0xFF0000), AppendU32(b, 0xFF00), AppendU32(b, 0xFF);
+    if (compression == 3)
+        for (std::uint32_t m : masks) AppendU32(b, m);
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
 }
