@@ -32,18 +32,14 @@
 namespace tavro::test {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "desktop_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-        QApplication::setApplicationName(app::kAppTitle);
-    }
-    void TearDown() override { delete app_; }
-    QApplication* app_ = nullptr;
-};
-const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+// One application object for the whole run, made before the first window.
+void StartQt() {
+    static int argc = 1;
+    static char name[] = "desktop_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication application(argc, argv);
+    QApplication::setApplicationName(app::kAppTitle);
+}
 
 const std::string kSample = std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx";
 const std::string kStop = std::string("stop:") + app::kAppTitle + "|";
@@ -51,7 +47,7 @@ using Strings = std::vector<std::string>;
 
 class DesktopTest : public ::testing::Test {
 protected:
-    DesktopTest() : desktop(&dialogs), main(*desktop.SDIAppForm) {
+    DesktopTest() : desktop((StartQt(), &dialogs)), main(*desktop.SDIAppForm) {
         main.show();
         // Each stage as the progress window shows it: caption, position, bar.
         QObject::connect(desktop.Form1.get(), &QWidget::windowTitleChanged, [this](const QString& title) {
@@ -93,12 +89,11 @@ TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     EXPECT_EQ(windows, (Strings{"Tavro 0.5 shown", "About", "Settings", "Please wait...", "Icon Viewer"}));
     EXPECT_EQ(main.pos(), QPoint(197, 111));
     EXPECT_EQ(desktop.Form2->pos(), QPoint(360, 220));
-    EXPECT_TRUE(desktop.Form2->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(desktop.Form2->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(desktop.Form2->windowFlags() & (Qt::WindowStaysOnTopHint | Qt::WindowMaximizeButtonHint),
+              Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(desktop.Form1->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(main.ListBox1->geometry(), QRect(16, 40, 201, 161));
     EXPECT_EQ(main.CheckBox1->geometry(), QRect(240, 88, 105, 17));
-    EXPECT_EQ(main.Button1->text(), "Save Picture");
 
     Strings menus;
     for (QAction* top : main.menuBar()->actions()) {
