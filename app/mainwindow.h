@@ -33,7 +33,6 @@ public:
     // The windows created after this one; set once at start-up.
     void SetWindows(TAboutBox* about, TOKRightDlg* settings, TForm1* progress, TForm2* preview);
 
-    Commands& Cmds() { return commands_; }
     Dialogs& DialogsInUse() { return *dialogs_; }
 
     QFrame* Panel2;
