@@ -186,14 +186,6 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     oversized.resize((1 << 20) + 5);
     Bytes bigPicture = Png("a");
     bigPicture.resize((1 << 20) + 1);
-    auto bmpIcon = [&] {  // an icon that packing converts into an 18-bit .k
-        Folder(h, One("b.k", "b.bmp", pkK18Masked));
-        Icon("b.bmp", Bmp32(1, 1, 0, {1, 2, 3, 255}));
-    };
-    auto removeAt = [&](const char* caption, const std::string& file) {
-        rec.hookCaption = caption;
-        rec.action = [this, file] { std::filesystem::remove(dir / file); };
-    };
     const struct {
         std::string words;
         std::function<void()> setUp;
@@ -207,8 +199,14 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         {"File not open",
          [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
                                 Icon("a.gif", ToBytes("GIF89a")), Icon("a.png", Png("a")); }, "", "a.g"},
-        // An icon vanishing after icons/ was listed.
-        {"File not found", [&] { bmpIcon(), removeAt("Retrieving skin structure", "f/icons/b.bmp"); }, "f/icons/b.bmp"},
+        // An icon, to become an 18-bit .k, vanishing after icons/ was listed.
+        {"File not found",
+         [&] {
+             Folder(h, One("b.k", "b.bmp", pkK18Masked)), Icon("b.bmp", Bmp32(1, 1, 0, {1, 2, 3, 255}));
+             rec.hookCaption = "Retrieving skin structure";
+             rec.action = [this] { std::filesystem::remove(dir / "f/icons/b.bmp"); };
+         },
+         "f/icons/b.bmp"},
         {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
         {"too few", [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
         {"at most 99", [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},
