@@ -23,13 +23,13 @@ Bytes Cat(Bytes a, const Bytes& b) {
 // 2 x 1 at 18 bits, stride 8 (6 rounded up to 4): red 63 (00 F0 03), then blue 63.
 const Bytes kRow18 = {0x00, 0xF0, 0x03, 0x3F, 0x00, 0x00, 0, 0};
 constexpr std::uint32_t kRed = 0xFC0000, kBlue = 0xFC, kOpaque = 0xFF000000;
+// 3 x 3 .raw: 16-bit big-endian 5-6-5 pixels, then a mask bit per pixel running on
+// across rows, MSB first, 1 = transparent: pixels 1, 5 and 8.
+const Bytes kRaw3 = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21,
+                     0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0xF8, 0x1F, 0b01000100, 0b10000000};
 
 TEST(Conversion, DecodeByKindAndContent) {
     TempDir dir;
-    // 3 x 3 .raw: 16-bit big-endian 5-6-5 pixels, then a mask bit per pixel running
-    // on across rows, MSB first, 1 = transparent: pixels 1, 5 and 8.
-    const Bytes raw3 = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21, 0x00, 0x00,
-                        0x00, 0x00, 0x00, 0x00, 0xF8, 0x1F, 0b01000100, 0b10000000};
     struct Pixel {
         int x, y;
         std::uint32_t argb;
@@ -43,21 +43,18 @@ TEST(Conversion, DecodeByKindAndContent) {
     };
     const Case cases[] = {
         // Kinds by upper-case extension; only .k files are opened to tell them.
-        {"readme", ToBytes("text"), pkOther, ""},
         {"icon.bmp", ToBytes("BM"), pkOther, ""},
         {"k/icon", {}, pkOther, ""},
         {"icon.kk", {}, pkOther, ""},
         // A .raw name without a usable size is not opened.
         {"icon.raw", {}, pkRaw, ""},
-        {"ICON(0x16).RAW", {}, pkRaw, ""},
         {"Icon(16x1a).Raw", {}, pkRaw, ""},
         {"icon(16x-1).raw", {}, pkRaw, "!is not valid"},
-        {"icon(197x197).raw", {}, pkRaw, "!more than the 38721"},
         {"icon(1x38722).raw", {}, pkRaw, "!more than the 38721"},
         {"icon(65536x65536).raw", {}, pkRaw, "!more than the 38721"},
-        {"i(3x3).raw", raw3, pkRaw, "icon.png",
+        {"i(3x3).raw", kRaw3, pkRaw, "icon.png",
          {{0, 0, kOpaque | 0xF80000}, {1, 0, 0x00FC00}, {2, 0, kOpaque | 0xF8}, {0, 1, kOpaque | 0xF8FCF8},
-          {1, 1, kOpaque | 0x080408}, {2, 1, 0}, {1, 2, kOpaque}, {2, 2, 0xF800F8}}},
+          {1, 1, kOpaque | 0x080408}, {2, 1, 0}, {1, 2, kOpaque | 0x1044A0}, {2, 2, 0xF800F8}}},
         // Missing bytes read as zero: opaque black.
         {"s(2x2).raw", Bytes(3, 0xFF), pkRaw, "icon.png",
          {{0, 0, kOpaque | 0xF8FCF8}, {1, 0, kOpaque | 0xF8E000}, {1, 1, kOpaque}}},
@@ -124,7 +121,7 @@ TEST(Conversion, EncodeByModeAndSource) {
     Bitmap b(3, 2);
     b.SetPixel(0, 0, PackArgb(255, 255, 0, 0));
     const std::pair<const char*, Bitmap> sources[] = {
-        {"in.bmp", b}, {"wide.bmp", Bitmap(641, 480)}, {"huge.bmp", Bitmap(800, 600)}, {"fits.bmp", Bitmap(640, 480)}};
+        {"in.bmp", b}, {"wide.bmp", Bitmap(641, 480)}, {"fits.bmp", Bitmap(640, 480)}};
     for (const auto& [name, bitmap] : sources) SaveBitmap(bitmap, dir / name, "image/bmp");
     const Bytes gif = ToBytes("GIF89a"), jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
     WriteBytes(dir / "photo.gif", gif);
@@ -154,7 +151,6 @@ TEST(Conversion, EncodeByModeAndSource) {
         {"in.bmp", pkRaw, "in(3x2).raw", 12 + 2, pkRaw},
         {"photo.jpg", 5, ""}, {"photo.jpg", 6, ""}, {"photo.jpg", 255, ""},
         {"wide.bmp", pkK32, "!641 x 480"},
-        {"huge.bmp", pkK18, "!800 x 600"},
         {"text.bmp", pkK18Masked, "!cannot be loaded"},
     };
     for (const Case& c : cases) {
@@ -232,15 +228,13 @@ TEST(Conversion, EncodeHandsetPicturesByteForByte) {
     cut.SetPixel(0, 0, PackArgb(1, 0xFF, 0x07, 0x0F));
     EXPECT_EQ(encode(cut, pkRaw), (Bytes{0xF8, 0x21, 0x00, 0x00, 0x40, 0x00}));
     EXPECT_TRUE(Exists(dir / "out(1x2).raw"));
-    // The exact inverse of the reader: 3 x 3 with every kind of pixel, transparent ones
-    // keeping their colour; 9 mask bits need two bytes.
-    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21,
-                       0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0xF8, 0x1F, 0b01000100, 0b10000000};
-    WriteBytes(dir / "in(3x3).raw", raw);
+    // The exact inverse of the reader: every kind of pixel, transparent ones keeping
+    // their colour; 9 mask bits need two bytes.
+    WriteBytes(dir / "in(3x3).raw", kRaw3);
     std::string icon = dir / "icon.bmp";
     TPictureKind kind = pkOther;
     ASSERT_TRUE(DecodePicture(dir / "in(3x3).raw", icon, tfBmp, kind));
-    EXPECT_EQ(encode(LoadBitmap(icon), pkRaw), raw);
+    EXPECT_EQ(encode(LoadBitmap(icon), pkRaw), kRaw3);
     // Beyond the pixels a .raw picture holds: refused, nothing written.
     EXPECT_THROW(encode(Bitmap(197, 197), pkRaw), DataError);
     EXPECT_FALSE(Exists(dir / "out(197x197).raw"));
