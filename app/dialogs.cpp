@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QColorDialog>
 #include <QFile>
@@ -56,6 +57,13 @@ QStringList QtNameFilters(const std::string& filter) {
     return filters;
 }
 
+// A dialog opened from another (the colour picker from the settings) belongs to that
+// one, so that the window manager keeps it above it.
+QWidget* QtDialogs::ActiveParent() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr ? modal : owner_;
+}
+
 QtDialogs::QtDialogs(QWidget* owner)
     : owner_(owner),
       open_(MakeFileDialog(owner, QFileDialog::AcceptOpen)),
@@ -84,7 +92,7 @@ std::optional<std::uint32_t> QtDialogs::PickColor(std::uint32_t start) {
     // 0x00BBGGRR, the colour value the settings keep.
     const QColor initial(start & 0xFF, (start >> 8) & 0xFF, (start >> 16) & 0xFF);
     ArrowCursor arrow;
-    QColorDialog dialog(initial, owner_);
+    QColorDialog dialog(initial, ActiveParent());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     KeepAbovePreview(&dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -94,7 +102,7 @@ std::optional<std::uint32_t> QtDialogs::PickColor(std::uint32_t start) {
 }
 
 void QtDialogs::ShowStopBox(const std::string& caption, const std::string& text, const std::string& detail) {
-    QMessageBox box(QMessageBox::Critical, Text(caption), Text(text), QMessageBox::Ok, owner_);
+    QMessageBox box(QMessageBox::Critical, Text(caption), Text(text), QMessageBox::Ok, ActiveParent());
     if (!detail.empty()) box.setInformativeText(PathToQt(detail));
     KeepAbovePreview(&box);
     ArrowCursor arrow;

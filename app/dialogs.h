@@ -57,6 +57,8 @@ public:
     void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override;
 
 private:
+    QWidget* ActiveParent() const;
+
     QWidget* owner_;
     std::unique_ptr<QFileDialog> open_;
     std::unique_ptr<QFileDialog> save_;
