@@ -109,16 +109,20 @@ std::string DisplayName(const std::string& name) {
     return text;
 }
 
-bool ListOrderLess(const std::string& a, const std::string& b) {
-    const std::u32string ka = FoldedKey(a);
-    const std::u32string kb = FoldedKey(b);
-    if (ka != kb) return ka < kb;
-    // std::string compares its chars as unsigned bytes.
-    return a < b;
-}
-
 std::vector<std::string> SortedForList(std::vector<std::string> names) {
-    std::stable_sort(names.begin(), names.end(), ListOrderLess);
+    // Each name is decoded and folded once, not at every comparison of the sort.
+    struct Keyed {
+        std::u32string key;
+        std::string name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (std::string& name : names) keyed.push_back({FoldedKey(name), std::move(name)});
+    // Names that fold alike are ordered by their bytes (std::string compares them unsigned).
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.key != b.key ? a.key < b.key : a.name < b.name;
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i) names[i] = std::move(keyed[i].name);
     return names;
 }
 

@@ -14,12 +14,9 @@ namespace tavro {
 // each byte read as Windows-1251.
 std::string DisplayName(const std::string& name);
 
-// The icon list's order: alphabetical by the shown text without regard to the case
-// of Latin and Cyrillic letters; names that differ only in case are ordered by their
-// bytes, so the order is the same on every run.
-bool ListOrderLess(const std::string& a, const std::string& b);
-
-// The names sorted in the icon list's order.
+// The names in the icon list's order: alphabetical by the shown text without regard to
+// the case of Latin and Cyrillic letters; names that differ only in case are ordered by
+// their bytes, so the order is the same on every run.
 std::vector<std::string> SortedForList(std::vector<std::string> names);
 
 }  // namespace tavro
