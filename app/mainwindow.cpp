@@ -63,19 +63,13 @@ TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
-    Panel2 = new QFrame(client);
-    Panel2->setObjectName("Panel2");
-    Panel2->setGeometry(-8, 0, 360, 33);
+    Panel2 = Placed(new QFrame(client), "Panel2", {-8, 0, 360, 33});
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
 
-    Label1 = new QLabel(Panel2);
-    Label1->setObjectName("Label1");
+    Label1 = Placed(new QLabel(Panel2), "Label1", {16, 8, 336, 17});
     Label1->setFont(PixelFont("Tahoma", 13));
-    Label1->setGeometry(16, 8, 336, 17);
 
-    ListBox1 = new QListWidget(client);
-    ListBox1->setObjectName("ListBox1");
-    ListBox1->setGeometry(16, 40, 201, 161);
+    ListBox1 = Placed(new QListWidget(client), "ListBox1", {16, 40, 201, 161});
     ListBox1->setFont(PixelFont("Tahoma", 13));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
@@ -83,14 +77,10 @@ TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     // changes block the signal.
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
 
-    Button1 = new QPushButton("Save Picture", client);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(240, 40, 97, 25);
+    Button1 = Placed(new QPushButton("Save Picture", client), "Button1", {240, 40, 97, 25});
     connect(Button1, &QPushButton::clicked, this, &TSDIAppForm::Button1Click);
 
-    CheckBox1 = new QCheckBox("Show preview", client);
-    CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setGeometry(240, 88, 105, 17);
+    CheckBox1 = Placed(new QCheckBox("Show preview", client), "CheckBox1", {240, 88, 105, 17});
     connect(CheckBox1, &QCheckBox::clicked, this, &TSDIAppForm::CheckBox1Click);
 
     BuildMenus();

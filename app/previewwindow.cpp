@@ -40,14 +40,10 @@ TForm2::TForm2()
     SetOuterSize(this, kOuterWidth, kOuterHeight);
 
     // Only the panel's rectangle is used: the picture area that every redraw fills.
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(16, 16, 240, 320);
+    Panel1 = Placed(new QWidget(this), "Panel1", {16, 16, 240, 320});
     Panel1->hide();
 
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->setGeometry(168, 350, 89, 21);
+    ComboBox1 = Placed(new QComboBox(this), "ComboBox1", {168, 350, 89, 21});
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);
@@ -58,9 +54,7 @@ TForm2::TForm2()
     ComboBox1->lineEdit()->installEventFilter(this);
     connect(ComboBox1, &QComboBox::activated, this, &TForm2::ComboBox1Select);
 
-    CheckBox1 = new QCheckBox("Stretch", this);
-    CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setGeometry(16, 352, 73, 17);
+    CheckBox1 = Placed(new QCheckBox("Stretch", this), "CheckBox1", {16, 352, 73, 17});
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm2::CheckBox1Click);
 
     FormCreate();

@@ -20,9 +20,7 @@ TForm1::TForm1()
     setFont(PixelFont("Tahoma", 11));
     SetOuterSize(this, kOuterWidth, kOuterHeight);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName("ProgressBar1");
-    ProgressBar1->setGeometry(16, 24, 305, 17);
+    ProgressBar1 = Placed(new QProgressBar(this), "ProgressBar1", {16, 24, 305, 17});
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);

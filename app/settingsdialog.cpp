@@ -30,14 +30,10 @@ TOKRightDlg::TOKRightDlg(Dialogs& dialogs)
     // The system's dialog font at the size the layout was drawn for.
     setFont(PixelFont("MS Sans Serif", 11));
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName("Bevel1");
-    Bevel1->setGeometry(8, 8, 201, 249);
+    Bevel1 = Placed(new QFrame(this), "Bevel1", {8, 8, 201, 249});
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    CheckBox1 = new QCheckBox("Enable conversion", this);
-    CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setGeometry(32, 24, 129, 17);
+    CheckBox1 = Placed(new QCheckBox("Enable conversion", this), "CheckBox1", {32, 24, 129, 17});
     CheckBox1->setChecked(true);
     CheckBox1->setEnabled(false);
 
@@ -47,34 +43,24 @@ TOKRightDlg::TOKRightDlg(Dialogs& dialogs)
     Label1->adjustSize();
 
     // The entry's index is the target format's value.
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->setGeometry(32, 96, 153, 21);
+    ComboBox1 = Placed(new QComboBox(this), "ComboBox1", {32, 96, 153, 21});
     ComboBox1->addItems({"GIF image (.GIF)", "PNG image (.PNG)", "32-bit bitmap (.BMP)", "JPEG image (.JPG)"});
     ComboBox1->setMaxVisibleItems(4);
     ComboBox1->installEventFilter(this);
     connect(ComboBox1, &QComboBox::activated, this, &TOKRightDlg::ComboBox1Select);
 
-    Button1 = new QPushButton("Viewer background", this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(32, 216, 105, 25);
+    Button1 = Placed(new QPushButton("Viewer background", this), "Button1", {32, 216, 105, 25});
     Button1->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TOKRightDlg::Button1Click);
 
-    Shape1 = new TShape(this);
-    Shape1->setObjectName("Shape1");
-    Shape1->setGeometry(160, 216, 25, 25);
+    Shape1 = Placed(new TShape(this), "Shape1", {160, 216, 25, 25});
 
-    OKBtn = new QPushButton("OK", this);
-    OKBtn->setObjectName("OKBtn");
-    OKBtn->setGeometry(132, 286, 75, 25);
+    OKBtn = Placed(new QPushButton("OK", this), "OKBtn", {132, 286, 75, 25});
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 
     // Esc closes a QDialog with Rejected, as this button does.
-    CancelBtn = new QPushButton("Cancel", this);
-    CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setGeometry(36, 286, 75, 25);
+    CancelBtn = Placed(new QPushButton("Cancel", this), "CancelBtn", {36, 286, 75, 25});
     CancelBtn->setAutoDefault(false);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -11,6 +12,15 @@ namespace tavro::app {
 // A font of `family` with characters `pixels` high; Qt picks the nearest family
 // where this one is missing.
 QFont PixelFont(const QString& family, int pixels, bool bold = false);
+
+// Gives a control its component name, which tests find it by, and its place in its
+// parent's client area.
+template <typename Control>
+Control* Placed(Control* control, const char* name, const QRect& place) {
+    control->setObjectName(name);
+    control->setGeometry(place);
+    return control;
+}
 
 // Gives a top-level window the outer size (frame included) width x height, now and
 // whenever the window system tells its frame; the client area takes what the frame
