@@ -67,6 +67,7 @@ void ExtractArchive(const std::string& archivePath, const std::string& targetFol
     // Created now and written at the end: a run that stops early leaves it empty, so
     // that a half-extracted folder cannot be packed as if it were complete.
     File structureFile = File::Create(targetFolder + "iconres.dat");
+    structureFile.Truncate(0);
     std::vector<std::uint8_t> structure(kStructureAreaSize);
     std::size_t structurePos = kStructureCountSize;
 

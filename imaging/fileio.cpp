@@ -8,25 +8,41 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "imaging/errors.h"
 
 namespace tavro {
 
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+File::File(File&& other) noexcept { *this = std::move(other); }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
-        other.fd_ = -1;
+        staleEnd_ = std::exchange(other.staleEnd_, 0);
+        position_ = other.position_;
+        writtenEnd_ = other.writtenEnd_;
     }
     return *this;
 }
 
-File::~File() {
-    if (fd_ >= 0) ::close(fd_);
+File::~File() { Release(); }
+
+void File::Release() noexcept {
+    if (fd_ < 0) return;
+    // Given up, for example after a failed write: what was written stays, as it
+    // would after truncating on opening, and none of the old content.
+    CutStaleContent();
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool File::CutStaleContent() {
+    if (staleEnd_ <= writtenEnd_) return true;
+    staleEnd_ = 0;
+    return ::ftruncate(fd_, static_cast<off_t>(writtenEnd_)) == 0;
 }
 
 File File::OpenRead(const std::string& path) {
@@ -54,12 +70,13 @@ File File::OpenWrite(const std::string& path) {
 
 File File::Create(const std::string& path) {
     if (const int denied = WriteProtection(path)) ThrowIoError(denied, path);
-    struct stat st {};
-    // Only a regular file is unlinked; a device such as /dev/full is written as it is.
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) ThrowIoError(path);
-    return File(fd, path);
+    File file(fd, path);
+    // Only a regular file is cut; a device such as /dev/full is written as it is.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) file.staleEnd_ = static_cast<std::uint64_t>(st.st_size);
+    return file;
 }
 
 File File::CreateUnnamed(const std::string& folder) {
@@ -115,6 +132,8 @@ void File::Write(std::span<const std::uint8_t> bytes) {
             ThrowIoError(path_);
         }
         done += static_cast<std::size_t>(w);
+        position_ += static_cast<std::uint64_t>(w);
+        writtenEnd_ = std::max(writtenEnd_, position_);
     }
 }
 
@@ -125,6 +144,7 @@ void File::Write(const std::string& bytes) {
 void File::Seek(std::uint64_t offset) {
     if (fd_ < 0) ThrowFileNotOpen(path_);
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowIoError(path_);
+    position_ = offset;
 }
 
 std::uint64_t File::Size() const {
@@ -137,6 +157,7 @@ std::uint64_t File::Size() const {
 void File::Truncate(std::uint64_t size) {
     if (fd_ < 0) ThrowFileNotOpen(path_);
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowIoError(path_);
+    staleEnd_ = 0;
 }
 
 void File::Sync() {
@@ -146,8 +167,14 @@ void File::Sync() {
 
 void File::Close() {
     if (fd_ < 0) return;
+    const bool cut = CutStaleContent();
+    const int cutError = errno;
     int fd = fd_;
     fd_ = -1;
+    if (!cut) {
+        ::close(fd);
+        ThrowIoError(cutError, path_);
+    }
     if (::close(fd) != 0 && errno != EINTR) ThrowIoError(path_);
 }
 
@@ -209,7 +236,8 @@ bool IsDirectory(const std::string& path) {
 }
 
 void RequireFolder(const std::string& folder) {
-    if (!IsDirectory(folder.empty() ? "." : folder)) ThrowIoError(FileExists(folder) ? ENOTDIR : ENOENT, folder);
+    if (!IsDirectory(folder.empty() ? "." : folder))
+        ThrowIoError(FileExists(folder) ? ENOTDIR : ENOENT, folder);
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -27,10 +27,14 @@ public:
     static File OpenReadWrite(const std::string& path);
     // Opens an existing file for writing from its start, without truncating it.
     static File OpenWrite(const std::string& path);
-    // Creates a file, replacing one that exists. The old file is unlinked first:
-    // creating a new file is several times faster than truncating one on ext4. An
-    // existing file that is write-protected (WriteProtection) is refused, as the
-    // platform would refuse to open it for writing: unlinking would bypass that.
+    // Creates a file, or replaces the content of one that exists. An existing file is
+    // written over in place and cut to the length written when it is closed (or given
+    // up after a failure), rather than truncated on opening: on ext4 truncating a file,
+    // or unlinking it and making a new one, costs tens of times as much as writing over
+    // the blocks it already has, and converting or unpacking into the folder of an
+    // earlier run rewrites every file. A file with other hard links changes under all
+    // its names.
+    // An existing file that is write-protected (WriteProtection) is refused.
     static File Create(const std::string& path);
 
     // Creates a file without a name in `folder`, for reading and writing scratch data:
@@ -49,7 +53,7 @@ public:
     void Write(const std::string& bytes);
     void Seek(std::uint64_t offset);
     std::uint64_t Size() const;
-    // Cuts the file at `size` bytes.
+    // Cuts the file at `size` bytes; what Create left of the old content goes too.
     void Truncate(std::uint64_t size);
     // Flushes what was written to the disk (fsync).
     void Sync();
@@ -58,8 +62,18 @@ public:
 
 private:
     File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // Cuts off what is left of the old content of a file from Create; false on failure.
+    bool CutStaleContent();
+    // Closes the file without reporting errors.
+    void Release() noexcept;
+
     int fd_ = -1;
     std::string path_;
+    // For a file from Create that held bytes: where the old content ends, and the
+    // position and furthest end of what was written since.
+    std::uint64_t staleEnd_ = 0;
+    std::uint64_t position_ = 0;
+    std::uint64_t writtenEnd_ = 0;
 };
 
 // Reads a whole file. A file larger than maxSize raises DataError.

@@ -19,10 +19,9 @@ constexpr std::size_t kChunkOverhead = 12;  // length, type, CRC
 constexpr std::size_t kHeaderSize = 13;
 constexpr std::uint8_t kColourRgba = 6;
 
-// libdeflate's level 7 makes icons about 1 % smaller than zlib's default level (6)
-// and costs about a tenth more time; from level 8 on it takes twice as long for
-// another 1.5 %.
-constexpr int kCompressionLevel = 7;
+// libdeflate's level 5: on icons it takes four fifths of the time of level 7 for files
+// 2 % larger (1 % larger than zlib's default level); level 4 makes them 7 % larger.
+constexpr int kCompressionLevel = 5;
 constexpr std::size_t kBytesPerPixel = 4;
 
 struct CompressorDeleter {
@@ -86,7 +85,8 @@ void FilterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t le
     consider(4, ApplyFilter(cur, prev, len, bpp, scratch, paeth));
 }
 
-void AppendChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t* data, std::size_t len) {
+void AppendChunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t* data,
+                 std::size_t len) {
     const std::size_t start = out.size();
     out.resize(start + kChunkOverhead + len);
     std::uint8_t* p = out.data() + start;
