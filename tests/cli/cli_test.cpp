@@ -144,15 +144,38 @@ TEST_F(Cli, ConvertWritesTheFormatAskedFor) {
     }
 }
 
+// convert-all takes .k then .g files (a.k and a.g both give a.gif: the .g last),
+// matched without regard to case, and passes over what does not convert; hidden files,
+// folders and other files stay out. The other way, in place, a.png and a.gif both
+// give a.g, and a BMP becomes an 18-bit .k with mask.
 TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
-    RunResult r = RunTavro({"convert-all", Sample("raws"), dir / "std", "--to", "standard", "--format", "png"});
+    const Bytes gif = ToBytes("GIF89a\1\2\3"), png = ToBytes("\x89PNG\r\n\x1a\n\4\5");
+    std::filesystem::create_directories(dir / "src/sub.k");
+    for (const char* name : {"a.k", "c.K", ".hidden.k"})
+        std::filesystem::copy(Sample("raws/clock.k"), dir / "src/" + name);
+    WriteBytes(dir / "src/a.g", gif);
+    WriteBytes(dir / "src/b.G", png);
+    WriteBytes(dir / "src/bad.k", KFile(0, 0, 18, 0));
+    WriteBytes(dir / "src/photo.jpg", gif);
+    std::filesystem::copy(Sample("raws/wallpaper(48x32).raw"), dir / "src/w(48x32).raw");
+    RunResult r = RunTavro({"convert-all", dir / "src", dir / "std", "--to", "standard", "--format", "gif"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "34 converted, 0 passed over\n");  // 27 .k and 7 .g; not the .raw and the .cfg
-    EXPECT_TRUE(Exists(dir / "std/clock.png"));
+    EXPECT_EQ(r.out, "4 converted, 1 passed over\n");
+    EXPECT_EQ(FolderNames(dir / "std"), (std::vector<std::string>{"a.gif", "b.png", "c.gif"}));
+    EXPECT_EQ(ReadBytes(dir / "std/a.gif"), gif);
+
+    std::filesystem::copy(Sample("icons/clock.bmp"), dir / "std/clock.bmp");
+    WriteBytes(dir / "std/a.png", png);
+    WriteBytes(dir / "std/photo.jpg", png);
     WriteText(dir / "std/broken.bmp", "not a bitmap");
     r = RunTavro({"convert-all", dir / "std", dir / "std", "--to", "handset"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "34 converted, 1 passed over\n");
+    EXPECT_EQ(r.out, "5 converted, 1 passed over\n");
+    EXPECT_EQ(ReadBytes(dir / "std/a.g"), gif);
+    EXPECT_EQ(ReadBytes(dir / "std/clock.k"), ReadBytes(Sample("raws/clock.k")));
+    EXPECT_EQ(FolderNames(dir / "std"),
+              (std::vector<std::string>{"a.g", "a.gif", "a.png", "b.g", "b.png", "broken.bmp", "c.g", "c.gif",
+                                        "clock.bmp", "clock.k", "photo.jpg"}));
 }
 
 // Failures exit 1 with the file and the reason, usage errors 2 with a usage line;
@@ -265,6 +288,8 @@ TEST_F(Cli, StageCaptionsShowOnATerminal) {
     RunResult pack = RunTavroOnTerminal({"pack", dir / "x", dir / "x.ezx"});
     ASSERT_EQ(pack.exitCode, 0) << pack.out;
     EXPECT_TRUE(Contains(pack.out, "Packing icons"));
+    RunResult all = RunTavroOnTerminal({"convert-all", dir / "x/raws", dir / "y", "--to", "standard"});
+    EXPECT_TRUE(Contains(all.out, "100%")) << all.out;
 }
 
 }  // namespace
