@@ -88,8 +88,6 @@ TEST_F(ExtractTest, WhatEachArchiveLeaves) {
     };
     const Case cases[] = {
         {"no slots", BuildArchive(HeaderText(30), {}), {}, {}, {}, Bytes(4, 0)},
-        {"only empty slots: 25-byte records", BuildArchive(HeaderText(40), {{}, {}, {}}), {}, {}, {},
-         StructureFile(3, {EmptyRecord(0), EmptyRecord(1), EmptyRecord(2)})},
         // Enough names to put a letter digit into P.
         {"upper-case digits, wrong magic words",
          BuildArchive(HeaderText(170), {{}, {"b.txt", ToBytes("hello"), 9}, {"a.txt", ToBytes("hi"), 8}}, odd),
@@ -191,24 +189,6 @@ TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
     }
     Extract(BuildArchive(h, std::vector<Slot>(41943)));
     EXPECT_EQ(Out("iconres.dat").size(), 4u + 41943u * 25);
-}
-
-TEST_F(ExtractTest, FileErrorsNameTheFile) {
-    // A folder where the second raw copy belongs: the error box names it, the entry
-    // before is complete, the one after never begun, and the structure file, created
-    // before the slots, stays empty.
-    const Bytes k = KFile(1, 1, 32, 4, {0x30, 0x20, 0x10, 0xFF});
-    std::filesystem::create_directories(dir / "out/raws/b.k");
-    const auto e = Caught<IoError>(
-        [&] { Extract(BuildArchive(HeaderText(32), {{"a.k", k, 1}, {"b.k", k, 2}, {"c.k", k, 3}})); });
-    ASSERT_TRUE(e);
-    EXPECT_STREQ(e->what(), "File not open");
-    EXPECT_EQ(e->Path(), dir / "out/raws/b.k");
-    EXPECT_EQ(rec.Only("error:"), std::vector<std::string>{"error:" + dir / "out/raws/b.k"});
-    EXPECT_EQ(rec.log.back(), "close");
-    EXPECT_EQ(Out("raws/a.k"), k);
-    EXPECT_FALSE(Exists(dir / "out/raws/c.k"));
-    EXPECT_EQ(Out("iconres.dat"), Bytes());
 }
 
 }  // namespace

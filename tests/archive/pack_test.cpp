@@ -76,9 +76,6 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         Files icons, raws;
         Bytes archive;
     } cases[] = {
-        {"the 115-byte example", HeaderText(55),
-         StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}),
-         {{"a.unk", ToBytes("xyz")}}, {}, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}})},
         {"no slots: every icon passed over", HeaderText(30), StructureFile(0, {}), {{"a.png", Png("a")}}, {},
          BuildArchive(HeaderText(30), {})},
         // Another case, a kind 5 record, no record, an empty slot's names, a dot-file no

@@ -38,6 +38,7 @@ TEST(CliFaults, FullDeviceStopsUnpackAndPack) {
     // The entry before it is complete; nothing after it was begun, nothing outside the target.
     EXPECT_EQ(ReadBytes(target + "raws/b.k"), K32(2));
     EXPECT_EQ(FolderNames(target + "raws"), (std::vector<std::string>{"a.k", "b.k", "c.k"}));
+    EXPECT_EQ(ReadText(target + "iconres.dat"), "");  // made before the entries, written after them
     EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"in.ezx", "out"}));
 
     ASSERT_EQ(RunTavro({"unpack", SampleArchive(), dir / "folder"}).exitCode, 0);
