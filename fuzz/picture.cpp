@@ -9,6 +9,7 @@
 //   rest         the file's content
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "fuzz/fuzzsupport.h"
@@ -28,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string in = fuzz::ScratchDir() + "in/", out = fuzz::ScratchDir() + "out/";
     static bool ready = false;
     if (!ready) {
-        fuzz::MakeFolders(in);
-        fuzz::MakeFolders(out);
+        std::filesystem::create_directories(in);
+        std::filesystem::create_directories(out);
         fuzz::WarmUpImaging();
         ready = true;
     }
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (name.empty() || name == "." || name == "..") name = "_" + name;
     }
     const std::string source = in + name;
-    fuzz::PutFile(source, data + pos, size - pos);
+    WriteWholeFile(source, {data + pos, size - pos});
 
     fuzz::Guarded([&] {
         const TPictureKind detected = DetectPictureKind(source);
@@ -59,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (FolderPart(dest) != out) fuzz::Finding("the decoded picture left its folder: " + dest);
         if (!converted && !ListPlainFiles(out).empty()) fuzz::Finding("a failed decode wrote a file");
     });
-    fuzz::EmptyFolder(out);
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
     RemoveFile(source);
     return 0;
 }
