@@ -188,9 +188,8 @@ struct ArchiveOptions {
 inline Bytes BuildArchive(Bytes out, const std::vector<Slot>& entries, ArchiveOptions options = {}) {
     const auto headerSize = static_cast<std::uint32_t>(out.size()), n = static_cast<std::uint32_t>(entries.size());
     std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i)
         if (!entries[i].name.empty()) order.push_back(i);
-    }
     auto key = [&](std::size_t i) { return entries[i].order.empty() ? entries[i].name : entries[i].order; };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
     Bytes table, data;
@@ -265,18 +264,6 @@ inline Bitmap OddPicture() {
         }
     }
     return b;
-}
-
-// Whether both pictures have the same size and pixels; names the first difference.
-inline ::testing::AssertionResult SamePixels(const Bitmap& want, const Bitmap& got) {
-    if (got.Width() != want.Width() || got.Height() != want.Height()) return ::testing::AssertionFailure() << "size";
-    for (int y = 0; y < want.Height(); ++y) {
-        for (int x = 0; x < want.Width(); ++x) {
-            if (got.GetPixel(x, y) != want.GetPixel(x, y))
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << ": " << got.GetPixel(x, y);
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace tavro::test
