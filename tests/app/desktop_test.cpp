@@ -1,8 +1,8 @@
 // The desktop driven through its real windows on the offscreen platform, with
 // scripted dialogs: what the user sees and what lands on disk.
-#include <gtest/gtest.h>
+#include "app/desktop.h"
 
-#include <filesystem>
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
@@ -17,13 +17,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <deque>
+#include <filesystem>
 
 #include "app/aboutbox.h"
-#include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
-#include "app/scripteddialogs.h"
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
 #include "imaging/bitmap.h"
@@ -44,6 +44,46 @@ void StartQt() {
 const std::string kSample = std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.ezx";
 const std::string kStop = std::string("stop:") + app::kAppTitle + "|";
 using Strings = std::vector<std::string>;
+
+struct FileAnswer {
+    std::string fileName;
+    int filterIndex = 1;
+};
+
+// Dialogs that answer from a script and record what was asked.
+class ScriptedDialogs : public app::Dialogs {
+public:
+    std::deque<std::optional<FileAnswer>> files;  // the next answer: a file, or cancel
+    std::deque<std::optional<std::uint32_t>> colors;
+    Strings asked;  // "title|filter|file name" as each file dialog opened
+    Strings boxes;  // "caption|text|detail", the error box with "stop:" before
+
+    bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state) override {
+        asked.push_back(state.title + "|" + state.filter + "|" + state.fileName);
+        const std::optional<FileAnswer> answer = Next(files);
+        if (!answer) return false;
+        state.fileName = answer->fileName;
+        state.filterIndex = answer->filterIndex;
+        return true;
+    }
+    std::optional<std::uint32_t> PickColor(std::uint32_t) override { return Next(colors); }
+    void ShowStopBox(const std::string& caption, const std::string& text,
+                     const std::string& detail) override {
+        boxes.push_back("stop:" + caption + "|" + text + "|" + detail);
+    }
+    void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override {
+        boxes.push_back(caption + "|" + text + (owned ? "|owned" : "|"));
+    }
+
+private:
+    template <typename T>
+    static std::optional<T> Next(std::deque<std::optional<T>>& script) {
+        if (script.empty()) return std::nullopt;
+        const std::optional<T> next = script.front();
+        script.pop_front();
+        return next;
+    }
+};
 
 class DesktopTest : public ::testing::Test {
 protected:
@@ -299,26 +339,21 @@ TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
     WriteText(dir / "raws", "a file where the folder should be");
     dialogs.boxes.clear();
     Open(kSample, dir.Path());
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0], "Error|" + dir / "raws/battery_full.k|owned");
-    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
+    EXPECT_EQ(dialogs.boxes, (Strings{"Error|" + dir / "raws/battery_full.k|owned",
+                                      kStop + "File not open.|" + dir / "raws/battery_full.k"}));
     EXPECT_FALSE(desktop.Form1->isVisible());
 
-    // Icons a.gif and a.png of two entries named a.g both convert to a.g: copying the
-    // first takes the file that the second needs.
-    Bitmap dot(2, 2);
-    SaveBitmap(dot, dir / "dot.gif", "image/gif");
-    SaveBitmap(dot, dir / "dot.png", "image/png");
-    std::filesystem::remove(dir / "raws");
-    WriteBytes(dir / "twice.ezx", BuildArchive(HeaderText(64), {{"a.g", ReadBytes(dir / "dot.gif")},
-                                                                 {"a.g", ReadBytes(dir / "dot.png")}}));
-    Open(dir / "twice.ezx", dir.Path());
+    // Icons a.gif and a.png of two records both convert to a.g: copying the first
+    // takes the file that the second needs.
+    std::filesystem::create_directories(dir / "f/icons");
+    WriteBytes(dir / "f/iconres.hdr", HeaderText(24));
+    WriteBytes(dir / "f/iconres.dat", StructureFile(2, {{0, "p.g", "a.gif", pkG}, {1, "q.g", "a.png", pkG}}));
+    WriteText(dir / "f/icons/a.gif", "GIF89a");
+    WriteText(dir / "f/icons/a.png", "\x89PNG");
     dialogs.boxes.clear();
-    dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}};
+    dialogs.files = {FileAnswer{dir / "f/iconres.dat"}, FileAnswer{dir / "out.ezx"}};
     main.FileSave1Execute();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0], "Not Found|a.g|");
-    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
+    EXPECT_EQ(dialogs.boxes, (Strings{"Not Found|a.g|", kStop + "File not open.|" + dir / "f/conv/a.g"}));
     EXPECT_FALSE(desktop.Form1->isVisible());
 
     EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");
