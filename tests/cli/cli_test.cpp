@@ -83,14 +83,13 @@ TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
 }
 
 TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
-    RunResult r = RunTavro({"unpack", SampleArchive(), dir.Path(), "--list", "--format", "png"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Lines(r.out).size(), 36u);
-    EXPECT_TRUE(Exists(dir / "icons/clock.png"));
-    WriteBytes(dir / "three.ezx", BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", {0}, 1}, {"C.k", {0}, 2}}));
-    r = RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list"});
+    const Bytes clock = ReadBytes(Sample("raws/clock.k"));  // the others do not decode: listed all the same
+    WriteBytes(dir / "three.ezx",
+               BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", clock, 1}, {"C.k", {0}, 2}}));
+    RunResult r = RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list", "--format", "png"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "a.k\nB.k\nC.k\n");
+    EXPECT_TRUE(Exists(dir / "three/icons/a.png"));
 }
 
 TEST_F(Cli, InfoDescribesSlotsAndPictures) {
