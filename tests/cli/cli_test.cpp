@@ -28,8 +28,7 @@ class Cli : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         sample_ = new TempDir();
-        RunResult r = RunTavro({"unpack", SampleArchive(), sample_->Path()});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_EQ(RunTavro({"unpack", SampleArchive(), sample_->Path()}), Exited(0));
     }
     static void TearDownTestSuite() {
         delete sample_;
@@ -69,12 +68,9 @@ TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
     for (const std::string& archive : {SampleArchive(), dir / "odd.ezx"}) {
         const std::string folder = dir / "out/iconres";  // two levels, both made by unpack
         std::filesystem::remove_all(dir / "out");
-        RunResult unpack = RunTavro({"unpack", archive, folder});
-        ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
-        EXPECT_EQ(unpack.out + unpack.err, "");  // no progress when stderr is not a terminal
-        RunResult pack = RunTavro({"pack", folder, dir / "out/repacked.ezx"});
-        ASSERT_EQ(pack.exitCode, 0) << pack.err;
-        EXPECT_EQ(pack.out + pack.err, "");
+        // Nothing printed: no progress when stderr is not a terminal.
+        ASSERT_EQ(RunTavro({"unpack", archive, folder}), Exited(0)) << archive;
+        ASSERT_EQ(RunTavro({"pack", folder, dir / "out/repacked.ezx"}), Exited(0)) << archive;
         EXPECT_TRUE(ReadBytes(dir / "out/repacked.ezx") == ReadBytes(archive)) << archive;
     }
     EXPECT_EQ(FolderNames(dir / "out/iconres/icons"),
@@ -86,9 +82,8 @@ TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
     const Bytes clock = ReadBytes(Sample("raws/clock.k"));  // the others do not decode: listed all the same
     WriteBytes(dir / "three.ezx",
                BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", clock, 1}, {"C.k", {0}, 2}}));
-    RunResult r = RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list", "--format", "png"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "a.k\nB.k\nC.k\n");
+    EXPECT_EQ(RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list", "--format", "png"}),
+              Exited(0, "a.k\nB.k\nC.k\n"));
     EXPECT_TRUE(Exists(dir / "three/icons/a.png"));
 }
 
@@ -134,9 +129,7 @@ TEST_F(Cli, ConvertWritesTheFormatAskedFor) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"convert"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        RunResult r = RunTavro(args);
-        ASSERT_EQ(r.exitCode, 0) << c.written << ": " << r.err;
-        EXPECT_EQ(r.out, dir / c.written + "\n");
+        ASSERT_EQ(RunTavro(args), Exited(0, dir / c.written + "\n"));
         const std::string text = ReadText(dir / c.written);
         EXPECT_TRUE(c.same.find('/') == std::string::npos ? text.starts_with(c.same) : text == ReadText(Sample(c.same)))
             << c.written;
@@ -157,9 +150,8 @@ TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
     WriteBytes(dir / "src/bad.k", KFile(0, 0, 18, 0));
     WriteBytes(dir / "src/photo.jpg", gif);
     std::filesystem::copy(Sample("raws/wallpaper(48x32).raw"), dir / "src/w(48x32).raw");
-    RunResult r = RunTavro({"convert-all", dir / "src", dir / "std", "--to", "standard", "--format", "gif"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "4 converted, 1 passed over\n");
+    EXPECT_EQ(RunTavro({"convert-all", dir / "src", dir / "std", "--to", "standard", "--format", "gif"}),
+              Exited(0, "4 converted, 1 passed over\n"));
     EXPECT_EQ(FolderNames(dir / "std"), (std::vector<std::string>{"a.gif", "b.png", "c.gif"}));
     EXPECT_EQ(ReadBytes(dir / "std/a.gif"), gif);
 
@@ -167,9 +159,8 @@ TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
     WriteBytes(dir / "std/a.png", png);
     WriteBytes(dir / "std/photo.jpg", png);
     WriteText(dir / "std/broken.bmp", "not a bitmap");
-    r = RunTavro({"convert-all", dir / "std", dir / "std", "--to", "handset"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "5 converted, 1 passed over\n");
+    EXPECT_EQ(RunTavro({"convert-all", dir / "std", dir / "std", "--to", "handset"}),
+              Exited(0, "5 converted, 1 passed over\n"));
     EXPECT_EQ(ReadBytes(dir / "std/a.g"), gif);
     EXPECT_EQ(ReadBytes(dir / "std/clock.k"), ReadBytes(Sample("raws/clock.k")));
     EXPECT_EQ(FolderNames(dir / "std"),

@@ -45,8 +45,7 @@ protected:
     // Writes SmallArchive() to in.ezx and unpacks it into x/.
     void SetUp() override {
         WriteBytes(dir / "in.ezx", SmallArchive());
-        const RunResult r = RunTavro({"unpack", dir / "in.ezx", dir / "x"});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_EQ(RunTavro({"unpack", dir / "in.ezx", dir / "x"}), Exited(0));
     }
     TempDir dir;
 };
@@ -55,17 +54,15 @@ protected:
 TEST_F(CliEdits, PackReplacesTheOutputOnlyWhenItMay) {
     // An output name of 255 bytes: the temporary file's name does not grow with it.
     const std::string longName = dir / (std::string(251, 'a') + ".ezx");
-    RunResult r = RunTavro({"pack", dir / "x", longName});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(RunTavro({"pack", dir / "x", longName}).exitCode, 0);
     EXPECT_EQ(ReadBytes(longName), SmallArchive());
 
     // A write-protected archive is refused and left as it was.
     fs::create_directory(dir / "w");
     WriteText(dir / "w/old.ezx", "old archive");
     ::chmod((dir / "w/old.ezx").c_str(), 0444);
-    r = RunTavro({"pack", dir / "x", dir / "w/old.ezx"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "tavro: " + dir / "w/old.ezx" + ": File access denied\n");
+    EXPECT_EQ(RunTavro({"pack", dir / "x", dir / "w/old.ezx"}),
+              Exited(1, "", "tavro: " + dir / "w/old.ezx" + ": File access denied\n"));
     EXPECT_EQ(ReadText(dir / "w/old.ezx"), "old archive");
     EXPECT_EQ(FolderNames(dir / "w"), std::vector<std::string>{"old.ezx"});
 
@@ -78,9 +75,8 @@ TEST_F(CliEdits, PackReplacesTheOutputOnlyWhenItMay) {
     WriteText(dir / "real.ezx", std::string(5000, 'o'));  // longer than the new archive
     ::chmod((dir / "real.ezx").c_str(), 0640);
     const std::string script =
-        "mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro \"$1\" && mount --bind \"$2\" "
-        "\"$1/iconres.ezx\" "
-        "|| exit 99\n"
+        "mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro \"$1\" || exit 99\n"
+        "mount --bind \"$2\" \"$1/iconres.ezx\" || exit 99\n"
         "TMPDIR=\"$5\" \"$TAVRO\" pack \"$3\" \"$1/iconres.ezx\" 2>\"$4.err\"; rc=$?\n"
         "ls -A \"$1\" >\"$4.list\"; ls -A \"$5\" >\"$4.tmp\"; exit $rc\n";
     const int rc =
@@ -105,9 +101,8 @@ TEST_F(CliEdits, UnpackRefusesReadOnlyFiles) {
     for (const auto& c : cases) {
         WriteText(c.file, "the user's own");
         ::chmod(c.file.c_str(), 0444);
-        const RunResult r = RunTavro({"unpack", dir / "in.ezx", dir / "x"});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, c.before + "tavro: " + c.file + ": File access denied\n");
+        EXPECT_EQ(RunTavro({"unpack", dir / "in.ezx", dir / "x"}),
+                  Exited(1, "", c.before + "tavro: " + c.file + ": File access denied\n"));
         EXPECT_EQ(ReadText(c.file), "the user's own");
         ::chmod(c.file.c_str(), 0644);
     }
@@ -118,20 +113,14 @@ TEST_F(CliEdits, UnpackRefusesReadOnlyFiles) {
 TEST_F(CliEdits, TransparentPlaceholdersAndRaw) {
     const std::string blank = dir / "x/icons/blank.bmp";
     const std::string warning = "tavro: warning: " + blank + ": every pixel is transparent\n";
-    RunResult r = RunTavro({"convert", blank, dir / "blank.k", "--handset", "k32"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, warning);
-    r = RunTavro({"convert-all", dir / "x/icons", dir / "k", "--to", "handset"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, warning);
-    r = RunTavro({"pack", dir / "x", dir / "again.ezx"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, warning);
+    EXPECT_EQ(RunTavro({"convert", blank, dir / "blank.k", "--handset", "k32"}),
+              Exited(0, dir / "blank.k\n", warning));
+    EXPECT_EQ(RunTavro({"convert-all", dir / "x/icons", dir / "k", "--to", "handset"}),
+              Exited(0, "3 converted, 0 passed over\n", warning));
+    EXPECT_EQ(RunTavro({"pack", dir / "x", dir / "again.ezx"}), Exited(0, "", warning));
     EXPECT_EQ(ReadBytes(dir / "again.ezx"), SmallArchive());
-
-    r = RunTavro({"convert", dir / "x/icons/a.bmp", dir / "a", "--handset", "raw"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, dir / "a(2x1).raw\n");
+    EXPECT_EQ(RunTavro({"convert", dir / "x/icons/a.bmp", dir / "a", "--handset", "raw"}),
+              Exited(0, dir / "a(2x1).raw\n"));
 }
 
 TEST(CliFaults, FullDeviceStopsUnpackAndPack) {

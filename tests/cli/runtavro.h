@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,15 @@ struct RunResult {
     int exitCode = -1;  // 128 + the signal's number when the program was killed (a crash)
     std::string out;
     std::string err;
+    bool operator==(const RunResult&) const = default;
 };
+inline void PrintTo(const RunResult& r, std::ostream* os) {
+    *os << "exit " << r.exitCode << ", stdout \"" << r.out << "\", stderr \"" << r.err << "\"";
+}
+// The result a run should have: its exit code and all it printed.
+inline RunResult Exited(int code, const std::string& out = "", const std::string& err = "") {
+    return {code, out, err};
+}
 
 // A word for sh: single-quoted, any byte but NUL kept as it is.
 inline std::string Quoted(const std::string& word) {
