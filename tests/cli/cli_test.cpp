@@ -12,9 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "cli/runtavro.h"
 #include "imaging/conversion.h"
@@ -22,13 +20,6 @@
 
 namespace tavro::test {
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // The sample archive unpacked once for every test here.
 class Cli : public ::testing::Test {
@@ -97,17 +88,14 @@ TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
 TEST_F(Cli, InfoDescribesSlotsAndPictures) {
     RunResult r = RunTavro({"info", SampleArchive()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "40 slots: 36 entries, 4 empty"));
-    EXPECT_TRUE(Contains(r.out, "(empty)"));
-    const std::pair<std::string, std::string> lines[] = {
-        {"wallpaper(48x32).raw", "pkRaw        48x32"}, {"clock.k", "pkK18Masked  32x32"},
-        {"title_bar.k", "pkK18        120x18"},       {"logo.g", "pkG          64x40"},
-        {"theme.cfg", "pkOther      -"}};
-    const std::vector<std::string> all = Lines(r.out);
-    for (const auto& [name, columns] : lines) {
-        auto line = [&](const std::string& l) { return Contains(l, " " + name + " ") && l.ends_with(columns); };
-        EXPECT_TRUE(std::any_of(all.begin(), all.end(), line)) << name;
-    }
+    // Slot, resource id, name, bytes, kind and size of a few slots.
+    for (const char* line : {"40 slots: 36 entries, 4 empty", "\n    6            -  (empty)\n",
+                             "\n   22       266948  clock.k                   3216  pkK18Masked  32x32\n",
+                             "\n   27       267108  title_bar.k               6496  pkK18        120x18\n",
+                             "\n   34       267331  logo.g                    3712  pkG          64x40\n",
+                             "\n   37       267428  wallpaper(48x32).raw      3264  pkRaw        48x32\n",
+                             "\n   39       267491  theme.cfg                  151  pkOther      -\n"})
+        EXPECT_TRUE(Contains(r.out, line));
     EXPECT_EQ(RunTavro({"info", Sample("raws/menu_music.k")}).out,
               "name: menu_music.k\nkind: pkK32\nsize: 32x32\ntype: 32-bit BMP\n");
     EXPECT_TRUE(Contains(RunTavro({"info", Sample("raws/busy.g"), "--format", "gif"}).out, "size: 24x24\ntype: GIF\n"));
