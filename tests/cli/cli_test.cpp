@@ -21,24 +21,20 @@
 namespace tavro::test {
 namespace {
 
-// The sample archive unpacked once for every test here.
+// The sample archive, unpacked once for every test here.
+const TempDir& UnpackedSample() {
+    static const TempDir sample;
+    static const RunResult unpacked = RunTavro({"unpack", SampleArchive(), sample.Path()});
+    EXPECT_EQ(unpacked, Exited(0));
+    return sample;
+}
+
 class Cli : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        sample_ = new TempDir();
-        ASSERT_EQ(RunTavro({"unpack", SampleArchive(), sample_->Path()}), Exited(0));
-    }
-    static void TearDownTestSuite() {
-        delete sample_;
-        sample_ = nullptr;
-    }
-    static std::string Sample(const std::string& name) { return *sample_ / name; }
-
+    static std::string Sample(const std::string& name) { return UnpackedSample() / name; }
     TempDir dir;
-    static TempDir* sample_;
+    const TempDir* sample_ = &UnpackedSample();
 };
-
-TempDir* Cli::sample_ = nullptr;
 
 // Unpacking to BMP and packing again gives back the archive byte for byte: the sample,
 // and an archive of odd-sized pictures with colour under transparent pixels. Packing

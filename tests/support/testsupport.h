@@ -4,7 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -24,7 +24,7 @@ namespace tavro::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temporary folder, removed with its content when
-// the object goes away, read-only folders left by a test included. Path() ends with "/".
+// the object goes away. Path() ends with "/".
 class TempDir {
 public:
     TempDir() {
@@ -33,11 +33,6 @@ public:
     }
     ~TempDir() {
         std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            if (it->is_directory(ec)) ::chmod(it->path().c_str(), 0755);
-        }
-        ::chmod(path_.c_str(), 0755);
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
