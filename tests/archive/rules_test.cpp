@@ -28,12 +28,7 @@ TEST(FormatRules, NameHashAndProgress) {
 }
 
 TConvRec Rec(const std::string& iconName, std::uint32_t slot) {
-    TConvRec r;
-    r.IconName = iconName;
-    r.RawName = iconName + ".raw";
-    r.SlotIndex = slot;
-    r.Kind = pkK18;
-    return r;
+    return TConvRec{0, 0, iconName + ".raw", iconName, slot, pkK18};
 }
 
 TEST(NameIndexTest, FindsTheFirstInsertedRecordByExactName) {

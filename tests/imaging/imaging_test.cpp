@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 #include "imaging/bitmap.h"
 #include "imaging/bmpfile.h"
@@ -177,24 +176,18 @@ TEST(Conversion, EncodeByModeAndSource) {
     }
 
     // File errors are raised, never passed over.
-    auto decode = [&](const std::string& source, const std::string& dest) {
-        std::string d = dir / dest;
-        TPictureKind kind;
-        DecodePicture(dir / source, d, tfPng, kind);
-    };
-    auto encode = [&](const std::string& source, std::uint8_t mode) {
-        std::string d = dir / "no/such/a.bmp";
-        EncodePicture(dir / source, mode, d);
-    };
     WriteBytes(dir / "icon.g", gif);
     WriteBytes(dir / "plain.k", KFile(2, 1, 18, 8, kRow18));
-    const std::function<void()> failures[] = {
-        [&] { DetectPictureKind(dir / "missing.k"); },       [&] { decode("missing(1x1).raw", "out.png"); },
-        [&] { decode("missing.g", "out.png"); },             [&] { decode("icon.g", "no/such/out.png"); },
-        [&] { decode("plain.k", "no/such/out.png"); },       [&] { encode("missing.bmp", pkK32); },
-        [&] { encode("in.bmp", pkK18); },                    [&] { encode("photo.gif", pkG); },
-    };
-    for (std::size_t i = 0; i < std::size(failures); ++i) EXPECT_THROW(failures[i](), IoError) << i;
+    std::string d;  // each call gets its own target name, which decoding may change
+    TPictureKind kind;
+    EXPECT_THROW(DetectPictureKind(dir / "missing.k"), IoError);
+    EXPECT_THROW(DecodePicture(dir / "missing(1x1).raw", d = dir / "out.png", tfPng, kind), IoError);
+    EXPECT_THROW(DecodePicture(dir / "missing.g", d = dir / "out.png", tfPng, kind), IoError);
+    EXPECT_THROW(DecodePicture(dir / "icon.g", d = dir / "no/such/out.png", tfPng, kind), IoError);
+    EXPECT_THROW(DecodePicture(dir / "plain.k", d = dir / "no/such/out.png", tfPng, kind), IoError);
+    for (const auto& [source, mode] :
+         {std::pair{"missing.bmp", pkK32}, {"in.bmp", pkK18}, {"photo.gif", pkG}})
+        EXPECT_THROW(EncodePicture(dir / source, mode, d = dir / "no/such/a.bmp"), IoError) << source;
     EXPECT_FALSE(Exists(dir / "out.unk"));
 }
 
