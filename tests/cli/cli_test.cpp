@@ -216,14 +216,9 @@ TEST_F(Cli, FailuresAndUsageErrors) {
         {{"convert-all", "a", "b"}, 2, "usage: tavro"},    // --to is required
     };
     for (const auto& c : cases) {
-        RunResult r = RunTavro(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.err;
-        if (c.err.back() == '\n') {
-            EXPECT_EQ(r.err, c.err);
-        } else {
-            EXPECT_TRUE(Contains(r.err, c.err));
-        }
-        EXPECT_EQ(r.out, "") << c.err;
+        const RunResult r = RunTavro(c.args);
+        EXPECT_EQ(r, Exited(c.exitCode, "", c.err.back() == '\n' ? c.err : r.err));
+        EXPECT_TRUE(Contains(r.err, c.err));
     }
     EXPECT_EQ(FolderNames(dir.Path()),
               (std::vector<std::string>{"bad.ezx", "cut.ezx", "file", "nodat", "noicons", "nosize.raw", "shortdat",
@@ -380,15 +375,13 @@ TEST(CliFaults, FullDeviceStopsUnpackAndPack) {
     EXPECT_EQ(ReadText(target + "iconres.dat"), "");  // made before the entries, written after them
     EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"in.ezx", "out"}));
 
-    ASSERT_EQ(RunTavro({"unpack", SampleArchive(), dir / "folder"}).exitCode, 0);
-    r = RunTavro({"pack", dir / "folder", "/dev/full"});
+    r = RunTavro({"pack", UnpackedSample().Path(), "/dev/full"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "/dev/full: Disk full"));
 }
 
 TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
     TempDir dir;
-    ASSERT_EQ(RunTavro({"unpack", SampleArchive(), dir / "folder"}).exitCode, 0);
     std::filesystem::create_directory(dir / "mnt");
     // Room for the old archive but not for a second, complete one beside it.
     const std::uint64_t size = std::filesystem::file_size(SampleArchive());
@@ -400,7 +393,8 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
                                "\"$TAVRO\" unpack \"$2\" \"$1/unpacked\" 2>\"$4.unpack-err\"\n"
                                "echo $? >\"$4.unpack-rc\"\n"
                                "exit $rc\n";
-    const int rc = RunInMountNamespace(script, {dir / "mnt", SampleArchive(), dir / "folder", dir / "run"});
+    const int rc =
+        RunInMountNamespace(script, {dir / "mnt", SampleArchive(), UnpackedSample().Path(), dir / "run"});
     if (rc == kNoMount) GTEST_SKIP() << "no private mount namespace here for a small full file system";
     EXPECT_EQ(rc, 1);
     EXPECT_TRUE(Contains(ReadText(dir / "run.err"), "Disk full"));
@@ -412,7 +406,6 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
 
 TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
     TempDir dir;
-    ASSERT_EQ(RunTavro({"unpack", SampleArchive(), dir / "folder"}).exitCode, 0);
     std::filesystem::create_directory(dir / "ro");
     WriteText(dir / "ro/iconres.ezx", "old archive");
     if (::geteuid() != 0) {
@@ -420,7 +413,7 @@ TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
         // A new archive cannot be made there (an existing writable one is overwritten in place).
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{"unpack", SampleArchive(), dir / "ro"},
-              {"pack", dir / "folder", dir / "ro/new.ezx"}}) {
+              {"pack", UnpackedSample().Path(), dir / "ro/new.ezx"}}) {
             RunResult r = RunTavro(args);
             EXPECT_EQ(r.exitCode, 1) << args[0];
             EXPECT_TRUE(Contains(r.err, "File access denied"));
@@ -433,7 +426,7 @@ TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
             "\"$TAVRO\" unpack \"$2\" \"$1\" 2>\"$4.unpack-err\"; echo $? >\"$4.unpack-rc\"\n"
             "\"$TAVRO\" pack \"$3\" \"$1/iconres.ezx\" 2>\"$4.pack-err\"; echo $? >\"$4.pack-rc\"\n";
         const int rc =
-            RunInMountNamespace(script, {dir / "ro", SampleArchive(), dir / "folder", dir / "run"});
+            RunInMountNamespace(script, {dir / "ro", SampleArchive(), UnpackedSample().Path(), dir / "run"});
         if (rc == kNoMount) GTEST_SKIP() << "running as root without a private mount namespace";
         for (const char* run : {"unpack", "pack"}) {
             EXPECT_EQ(ReadText(dir / "run." + run + "-rc"), "1\n") << run;
