@@ -1,6 +1,6 @@
-// Extraction: the worked example byte for byte, what each kind of archive leaves in
-// the target folder, every target format, and the refusals that keep bad archives
-// from writing outside the target folder or past a buffer.
+// Extraction: what each kind of archive leaves in the target folder, every target
+// format, and the refusals that keep bad archives from writing outside the target
+// folder or past a buffer.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,24 +42,6 @@ protected:
     TempDir dir;
     Recorder rec;
 };
-
-TEST_F(ExtractTest, WorkedExampleTwoSlots) {
-    // 115 bytes: 55 of header, "a.g" LF and one zero byte (P = 60), the table header, two
-    // slots (the second empty), one data record.
-    const Bytes archive = BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}});
-
-    for (int run = 0; run < 2; ++run) {  // the second over the first: existing files are fine
-        Extract(archive);
-        EXPECT_EQ(Out("iconres.hdr"), archive);  // shorter than 1575: all of it
-        ExpectFiles("raws/", {{"a.g", ToBytes("xyz")}});
-        // Neither GIF nor PNG: the .g comes out as a .unk copy whatever the target.
-        ExpectFiles("icons/", {{"a.unk", ToBytes("xyz")}});
-        EXPECT_EQ(Out("iconres.dat"), StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}));
-        EXPECT_EQ(rec.log, (std::vector<std::string>{"show", "caption:Extracting icons", "append:a.g", "pos:0",
-                                                     "pos:100", "select", "close"}));
-        EXPECT_EQ(WorkFolder, dir / "out/");
-    }
-}
 
 // The raw copies, icons, list lines and structure records each archive leaves; the
 // header copy is always the archive's first 1575 bytes.
