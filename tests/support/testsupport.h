@@ -136,8 +136,7 @@ inline Bytes KFile(std::int32_t width, std::int32_t height, std::int32_t depth, 
 
 // BMP of 32 bits per pixel (B G R A) with the rows as given; a negative height stores
 // the top row first. Compression 3 (BI_BITFIELDS) adds the masks of red, green, blue.
-inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows,
-                   const std::vector<std::uint32_t>& masks = {0xFF0000, 0xFF00, 0xFF}) {
+inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows) {
     const std::uint32_t offset = compression == 3 ? 66 : 54, w = width, h = height;
     const auto size = static_cast<std::uint32_t>(rows.size());
     Bytes b = ToBytes("BM");
@@ -146,7 +145,7 @@ inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compre
     for (std::uint32_t v : {offset + size, 0u, offset, 40u, w, h, 1u | 32 << 16, compression, size, 0u, 0u, 0u, 0u})
         AppendU32(b, v);
     if (compression == 3)
-        for (std::uint32_t m : masks) AppendU32(b, m);
+        for (std::uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu}) AppendU32(b, m);
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
 }
@@ -187,15 +186,15 @@ inline Bytes BuildArchive(Bytes out, const std::vector<Slot>& entries, ArchiveOp
         if (!entries[i].name.empty()) order.push_back(i);
     auto key = [&](std::size_t i) { return entries[i].order.empty() ? entries[i].name : entries[i].order; };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
-    Bytes table, data;
+    Bytes data;
     std::vector<std::uint32_t> offsets(2 * n, 0xFFFFFFFF);  // name and data offset per slot
     for (std::size_t i : order) {
         offsets[2 * i] = static_cast<std::uint32_t>(out.size() - headerSize);
         offsets[2 * i + 1] = static_cast<std::uint32_t>(data.size());
         out.insert(out.end(), entries[i].name.begin(), entries[i].name.end());
         out.push_back('\n');
-        AppendU32(data, options.dataMagic);
-        AppendU32(data, static_cast<std::uint32_t>(entries[i].data.size()));
+        for (std::uint32_t w : {options.dataMagic, static_cast<std::uint32_t>(entries[i].data.size())})
+            AppendU32(data, w);
         data.insert(data.end(), entries[i].data.begin(), entries[i].data.end());
     }
     while (out.size() % 4 != 0) out.push_back(0);
@@ -203,11 +202,10 @@ inline Bytes BuildArchive(Bytes out, const std::vector<Slot>& entries, ArchiveOp
     const char* digits = options.upperCaseDigits ? "0123456789ABCDEF" : "0123456789abcdef";
     for (int k = 0; k < 8; ++k) out[16 + k] = static_cast<std::uint8_t>(digits[(p >> (28 - 4 * k)) & 0xF]);
     for (std::uint32_t w : {options.tableMagic, headerSize, n, p + 20, p + 20 + 12 * n}) AppendU32(out, w);
-    for (std::size_t i = 0; i < n; ++i) {
-        AppendU32(out, entries[i].name.empty() ? 0xFFFFFFFF : entries[i].resourceId);
-        AppendU32(out, offsets[2 * i]);
-        AppendU32(out, offsets[2 * i + 1]);
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::uint32_t w : {entries[i].name.empty() ? 0xFFFFFFFF : entries[i].resourceId, offsets[2 * i],
+                                offsets[2 * i + 1]})
+            AppendU32(out, w);
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -242,8 +240,7 @@ inline Bytes StructureFile(std::uint32_t count, const std::vector<Record>& recor
             out.insert(out.end(), name->begin(), name->end());
         }
         out.push_back(r.kind);
-        AppendU32(out, r.hash);
-        AppendU32(out, r.resourceId);
+        for (std::uint32_t w : {r.hash, r.resourceId}) AppendU32(out, w);
     }
     return out;
 }
