@@ -126,11 +126,10 @@ TEST_F(ExtractTest, IconsComeInTheTargetFormat) {
         const Bitmap b = LoadBitmap(dir / ("out/icons/" + icon));
         ASSERT_EQ(b.Width(), 2);
         EXPECT_EQ(AlphaOf(b.GetPixel(0, 0)), target == tfJpeg ? 255u : 0u);
-        for (int x = target == tfJpeg ? 0 : 1; x < 2; ++x) {
+        for (int x = target == tfJpeg ? 0 : 1; x < 2; ++x)
             for (auto [got, want] : {std::pair{RedOf(b.GetPixel(x, 0)), 192}, {GreenOf(b.GetPixel(x, 0)), 64},
                                      {BlueOf(b.GetPixel(x, 0)), 32}, {AlphaOf(b.GetPixel(x, 0)), 255}})
                 EXPECT_NEAR(got, want, 6) << x;
-        }
     }
 }
 
@@ -151,9 +150,6 @@ TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
     cases.push_back({big, "more than 1048576"});
     cases.push_back({BuildArchive(h, {{std::string(100, 'n'), ToBytes("x"), 1}}), "no LF in its first 100 bytes"});
     cases.push_back({ToBytes("motoskin\n\nv1.00\n0000"), "too short"});
-    Bytes farTable = BuildArchive(h, {});
-    farTable[16] = '1';
-    cases.push_back({farTable, "past the end"});
     // Structure records over 1 MiB: 41,944 empty slots of 25 bytes each.
     cases.push_back({BuildArchive(h, std::vector<Slot>(41944)), "structure records"});
     for (const auto& c : cases) {
