@@ -60,28 +60,24 @@ public:
 
     bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state) override {
         asked.push_back(state.title + "|" + state.filter + "|" + state.fileName);
-        const std::optional<FileAnswer> answer = Next(files);
+        const std::optional<FileAnswer> answer = files.empty() ? std::nullopt : files.front();
+        if (!files.empty()) files.pop_front();
         if (!answer) return false;
         state.fileName = answer->fileName;
         state.filterIndex = answer->filterIndex;
         return true;
     }
-    std::optional<std::uint32_t> PickColor(std::uint32_t) override { return Next(colors); }
+    std::optional<std::uint32_t> PickColor(std::uint32_t) override {
+        const std::optional<std::uint32_t> color = colors.empty() ? std::nullopt : colors.front();
+        if (!colors.empty()) colors.pop_front();
+        return color;
+    }
     void ShowStopBox(const std::string& caption, const std::string& text,
                      const std::string& detail) override {
         boxes.push_back("stop:" + caption + "|" + text + "|" + detail);
     }
     void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override {
         boxes.push_back(caption + "|" + text + (owned ? "|owned" : "|"));
-    }
-
-private:
-    template <typename T>
-    static std::optional<T> Next(std::deque<std::optional<T>>& script) {
-        if (script.empty()) return std::nullopt;
-        const std::optional<T> next = script.front();
-        script.pop_front();
-        return next;
     }
 };
 

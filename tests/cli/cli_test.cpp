@@ -254,11 +254,6 @@ TEST_F(Cli, StageCaptionsShowOnATerminal) {
 
 namespace fs = std::filesystem;
 
-unsigned ModeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 // A 32-bit .k of 2 x 1 pixels, B G R A each.
 Bytes K32(std::uint32_t left, std::uint32_t right) {
     Bytes k = KFile(2, 1, 32, 8);
@@ -318,7 +313,7 @@ TEST_F(CliEdits, PackReplacesTheOutputOnlyWhenItMay) {
     if (rc == kNoMount) GTEST_SKIP() << "no private mount namespace here for a read-only folder";
     EXPECT_EQ(rc, 0) << ReadText(dir / "run.err");
     EXPECT_EQ(ReadBytes(dir / "real.ezx"), SmallArchive());
-    EXPECT_EQ(ModeOf(dir / "real.ezx"), 0640u);
+    EXPECT_EQ(fs::status(dir / "real.ezx").permissions(), fs::perms(0640));
     EXPECT_EQ(ReadText(dir / "run.list"), "iconres.ezx\n");
     EXPECT_EQ(ReadText(dir / "run.tmp"), "");  // the temporary file is gone
 }
