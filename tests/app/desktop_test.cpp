@@ -114,9 +114,8 @@ protected:
 TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     Strings windows;
     for (QWidget* w : std::initializer_list<QWidget*>{&main, desktop.AboutBox.get(), desktop.OKRightDlg.get(),
-                                                      desktop.Form1.get(), desktop.Form2.get()}) {
+                                                      desktop.Form1.get(), desktop.Form2.get()})
         windows.push_back(w->windowTitle().toStdString() + (w->isVisible() ? " shown" : ""));
-    }
     EXPECT_EQ(windows, (Strings{"Tavro 0.5 shown", "About", "Settings", "Please wait...", "Icon Viewer"}));
     EXPECT_EQ(main.pos(), QPoint(197, 111));
     EXPECT_EQ(desktop.Form2->pos(), QPoint(360, 220));
@@ -129,9 +128,9 @@ TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     Strings menus;
     for (QAction* top : main.menuBar()->actions()) {
         menus.push_back(top->text().toStdString());
-        for (QAction* item : top->menu() != nullptr ? top->menu()->actions() : QList<QAction*>{}) {
-            menus.push_back(" " + item->text().toStdString() + " " + item->shortcut().toString().toStdString());
-        }
+        for (QAction* item : top->menu() != nullptr ? top->menu()->actions() : QList<QAction*>{})
+            menus.push_back(" " + item->text().toStdString() + " " +
+                            item->shortcut().toString().toStdString());
     }
     EXPECT_EQ(menus, (Strings{"&File", " &Open EZX... Ctrl+O", " &Save to EZX... Ctrl+S", "  ", " E&xit ",
                               "&Converter", " Convert &image ", " Convert &all ", "&Settings", "&Help",

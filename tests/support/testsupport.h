@@ -251,9 +251,8 @@ inline Bitmap OddPicture() {
     Bitmap b(47, 33);
     static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 128, 254, 255, 255};
     for (int y = 0; y < b.Height(); ++y) {
-        for (int x = 0; x < b.Width(); ++x) {
+        for (int x = 0; x < b.Width(); ++x)
             b.SetPixel(x, y, PackArgb(kAlphas[(x + 3 * y) % 7], x * 5 + 3, y * 7 + 1, (x * y + 13) & 0xFF));
-        }
     }
     return b;
 }
