@@ -329,12 +329,10 @@ TEST(Bitmap, ThirtyTwoBitBmpAlphaForEveryRowOrderAndHeader) {
 TEST(Bitmap, GifKeepsFewColoursExactlyAndQuantizesMany) {
     TempDir dir;
     Bitmap few(47, 33);
-    for (int y = 0; y < 33; ++y) {
-        for (int x = 0; x < 47; ++x) {
-            const int c = (x + 47 * y) % 256;
-            few.SetPixel(x, y,
-                         c == 255 ? 0x7FFFFFFFu : PackArgb(128 + (c % 128), c, 255 - c, (c * 7) & 0xFF));
-        }
+    for (int i = 0; i < 47 * 33; ++i) {
+        const int c = i % 256;
+        few.SetPixel(i % 47, i / 47,
+                     c == 255 ? 0x7FFFFFFFu : PackArgb(128 + (c % 128), c, 255 - c, (c * 7) & 0xFF));
     }
     const Bitmap odd = OddPicture();  // more than 255 colours
     for (const bool exact : {true, false}) {
@@ -344,15 +342,12 @@ TEST(Bitmap, GifKeepsFewColoursExactlyAndQuantizesMany) {
         ASSERT_EQ(got.Width(), 47);
         ASSERT_EQ(got.Height(), 33);
         long error[3] = {0, 0, 0};
-        for (int y = 0; y < 33; ++y) {
-            for (int x = 0; x < 47; ++x) {
-                const std::uint32_t w = want.GetPixel(x, y), g = got.GetPixel(x, y);
-                ASSERT_EQ(AlphaOf(g), AlphaOf(w) < 128 ? 0u : 255u) << x << "," << y;
-                if (AlphaOf(w) < 128) continue;
-                ASSERT_TRUE(!exact || g == (w | 0xFF000000u)) << x << "," << y << ": " << g;
-                for (int s : {16, 8, 0})
-                    error[s / 8] += std::abs(int((g >> s) & 0xFF) - int((w >> s) & 0xFF));
-            }
+        for (int i = 0; i < 47 * 33; ++i) {
+            const std::uint32_t w = want.GetPixel(i % 47, i / 47), g = got.GetPixel(i % 47, i / 47);
+            ASSERT_EQ(AlphaOf(g), AlphaOf(w) < 128 ? 0u : 255u) << "pixel " << i;
+            if (AlphaOf(w) < 128) continue;
+            ASSERT_TRUE(!exact || g == (w | 0xFF000000u)) << "pixel " << i << ": " << g;
+            for (int s : {16, 8, 0}) error[s / 8] += std::abs(int((g >> s) & 0xFF) - int((w >> s) & 0xFF));
         }
         for (long e : error) EXPECT_LT(e / (47 * 33), 16);  // per channel: not a wrong mapping or order
     }
