@@ -338,7 +338,6 @@ TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
 
     // Icons a.gif and a.png of two records both convert to a.g: copying the first
     // takes the file that the second needs.
-    std::filesystem::create_directories(dir / "f/icons");
     WriteBytes(dir / "f/iconres.hdr", HeaderText(24));
     WriteBytes(dir / "f/iconres.dat", StructureFile(2, {{0, "p.g", "a.gif", pkG}, {1, "q.g", "a.png", pkG}}));
     WriteText(dir / "f/icons/a.gif", "GIF89a");

@@ -27,7 +27,6 @@ Bytes One(const std::string& raw, const std::string& icon, std::uint8_t kind = p
 
 class PackTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir / "f/icons"); }
     void Folder(const Bytes& header, const Bytes& structure) {
         WriteBytes(dir / "f/iconres.hdr", header);
         WriteBytes(dir / "f/iconres.dat", structure);
@@ -140,7 +139,6 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
     // A conversion folder left by an earlier run is used; what it held stays, but a
     // stale file under a converted name is replaced.
     OneIcon();
-    std::filesystem::create_directory(dir / "f/conv");
     WriteText(dir / "f/conv/old.k", "left from an earlier run");
     WriteText(dir / "f/conv/a.g", "stale");
     EXPECT_EQ(Pack(), PackResult::Packed);
@@ -158,7 +156,6 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     OneIcon();
-    std::filesystem::create_directory(dir / "real");
     WriteText(dir / "real/target.ezx", "old");
     ::chmod((dir / "real/target.ezx").c_str(), 0600);
     std::filesystem::create_symlink(dir / "real/target.ezx", dir / "out.ezx");

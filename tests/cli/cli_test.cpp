@@ -163,7 +163,6 @@ TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
 // neither prints on stdout. An expected text ending in LF is the whole of stderr.
 TEST_F(Cli, FailuresAndUsageErrors) {
     std::filesystem::create_directory(dir / "nodat");
-    std::filesystem::create_directory(dir / "noicons");
     WriteBytes(dir / "noicons/iconres.dat", Bytes(4, 0));
     WriteText(dir / "file", "");
     WriteText(dir / "nosize.raw", "");
@@ -172,12 +171,10 @@ TEST_F(Cli, FailuresAndUsageErrors) {
     const std::uint32_t idTable = TablePosition(cutTable) + 20;
     cutTable.resize(idTable + 12 * 3 - 1);
     WriteBytes(dir / "cut.ezx", cutTable);
-    std::filesystem::create_directories(dir / "shortdat/icons");
     WriteText(dir / "shortdat/iconres.dat", "");
     WriteText(dir / "shortdat/icons/a.bmp", "");
     // convert-all stops at a target it cannot write, after converting what came before.
     std::filesystem::create_directories(dir / "two");
-    std::filesystem::create_directories(dir / "std");
     std::filesystem::copy(Sample("raws/clock.k"), dir / "two/a.k");
     std::filesystem::copy(Sample("raws/clock.k"), dir / "two/b.k");
     WriteText(dir / "std/b.bmp", "protected");
@@ -287,7 +284,6 @@ TEST_F(CliEdits, PackReplacesTheOutputOnlyWhenItMay) {
     EXPECT_EQ(ReadBytes(longName), SmallArchive());
 
     // A write-protected archive is refused and left as it was.
-    fs::create_directory(dir / "w");
     WriteText(dir / "w/old.ezx", "old archive");
     ::chmod((dir / "w/old.ezx").c_str(), 0444);
     EXPECT_EQ(RunTavro({"pack", dir / "x", dir / "w/old.ezx"}),
@@ -298,7 +294,6 @@ TEST_F(CliEdits, PackReplacesTheOutputOnlyWhenItMay) {
     // A writable archive in a folder where no file can be created (a read-only mount,
     // the archive mounted writable on it): built in the temporary folder, then written
     // over the archive in place.
-    fs::create_directories(dir / "ro");
     fs::create_directories(dir / "tmp");
     WriteText(dir / "ro/iconres.ezx", "");
     WriteText(dir / "real.ezx", std::string(5000, 'o'));  // longer than the new archive
@@ -401,7 +396,6 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
 
 TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
     TempDir dir;
-    std::filesystem::create_directory(dir / "ro");
     WriteText(dir / "ro/iconres.ezx", "old archive");
     if (::geteuid() != 0) {
         ::chmod((dir / "ro").c_str(), 0555);

@@ -49,7 +49,9 @@ inline Bytes ReadBytes(const std::string& path) {
     return in ? Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
               : throw std::runtime_error("cannot read " + path);
 }
+// Writes a file, making its folder first when it is missing.
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     if (!std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes)))
         throw std::runtime_error("cannot write " + path);
 }
