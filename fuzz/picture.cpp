@@ -27,13 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tavro;
     if (size < 1) return 0;
     static const std::string in = fuzz::ScratchDir() + "in/", out = fuzz::ScratchDir() + "out/";
-    static bool ready = false;
-    if (!ready) {
-        std::filesystem::create_directories(in);
-        std::filesystem::create_directories(out);
-        fuzz::WarmUpImaging();
-        ready = true;
-    }
+    fuzz::WarmUpImaging();
+    std::filesystem::create_directories(in);
+    std::filesystem::create_directories(out);
     const auto target = static_cast<TTargetFormat>((data[0] >> 2) & 3);
     const unsigned kind = data[0] & 3;
     std::size_t pos = 1;
@@ -61,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!converted && !ListPlainFiles(out).empty()) fuzz::Finding("a failed decode wrote a file");
     });
     std::filesystem::remove_all(out);
-    std::filesystem::create_directory(out);
     RemoveFile(source);
     return 0;
 }
