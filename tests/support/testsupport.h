@@ -106,12 +106,6 @@ public:
     void SelectFirst() override { log.push_back("select"); }
     void ShowError(const std::string& text) override { log.push_back("error:" + text); }
     void ShowNotFound(const std::string& text) override { log.push_back("notfound:" + text); }
-    // The lines of the log that start with prefix.
-    std::vector<std::string> Only(const std::string& prefix) const {
-        std::vector<std::string> out;
-        std::copy_if(log.begin(), log.end(), std::back_inserter(out), [&](auto& l) { return l.starts_with(prefix); });
-        return out;
-    }
 
     std::vector<std::string> log;
     std::vector<std::string> lines;  // the names appended to the icon list
