@@ -17,12 +17,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavro;
     static const std::string folder = fuzz::ScratchDir() + "pack/";
-    static bool ready = false;
-    if (!ready) {
-        fuzz::MakePackFolder(folder);
-        fuzz::WarmUpImaging();
-        ready = true;
-    }
+    if (!std::filesystem::exists(folder)) fuzz::MakePackFolder(folder);
+    fuzz::WarmUpImaging();
     WriteWholeFile(folder + "iconres.dat", {data, size});
     NullProgress progress;
     NullMessages messages;
