@@ -174,9 +174,7 @@ TEST_F(Cli, FailuresAndUsageErrors) {
     WriteText(dir / "shortdat/iconres.dat", "");
     WriteText(dir / "shortdat/icons/a.bmp", "");
     // convert-all stops at a target it cannot write, after converting what came before.
-    std::filesystem::create_directories(dir / "two");
-    std::filesystem::copy(Sample("raws/clock.k"), dir / "two/a.k");
-    std::filesystem::copy(Sample("raws/clock.k"), dir / "two/b.k");
+    for (const char* name : {"two/a.k", "two/b.k"}) WriteBytes(dir / name, ReadBytes(Sample("raws/clock.k")));
     WriteText(dir / "std/b.bmp", "protected");
     ::chmod((dir / "std/b.bmp").c_str(), 0444);
     const struct {
@@ -238,8 +236,7 @@ TEST_F(Cli, FailuresAndUsageErrors) {
 TEST_F(Cli, StageCaptionsShowOnATerminal) {
     RunResult unpack = RunTavroOnTerminal({"unpack", SampleArchive(), dir / "x"});
     ASSERT_EQ(unpack.exitCode, 0) << unpack.out;
-    EXPECT_TRUE(Contains(unpack.out, "Extracting icons"));
-    EXPECT_TRUE(Contains(unpack.out, "100%"));
+    EXPECT_TRUE(Contains(unpack.out, "Extracting icons") && Contains(unpack.out, "100%")) << unpack.out;
     // Without its icon the .raw entry is not packed, whatever packing makes of .raw.
     std::filesystem::remove(dir / "x/icons/wallpaper(48x32).bmp");
     RunResult pack = RunTavroOnTerminal({"pack", dir / "x", dir / "x.ezx"});
