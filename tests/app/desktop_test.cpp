@@ -189,7 +189,7 @@ TEST_F(DesktopTest, OpenEzxWithoutPreviewCancelledFolderDialogAndDrop) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kSample))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&main, &enter);
+    EXPECT_TRUE(QApplication::sendEvent(&main, &enter) && enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     dialogs.asked.clear();
     dialogs.files = {FileAnswer{dir / "dropped/x"}};
