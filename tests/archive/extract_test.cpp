@@ -12,11 +12,8 @@
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
-namespace tavro {
+namespace tavro::test {
 namespace {
-
-using namespace test;
-using Files = std::vector<std::pair<std::string, Bytes>>;  // names sorted, and contents
 
 class ExtractTest : public ::testing::Test {
 protected:
@@ -170,4 +167,4 @@ TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
 }
 
 }  // namespace
-}  // namespace tavro
+}  // namespace tavro::test

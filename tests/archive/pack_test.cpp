@@ -13,11 +13,8 @@
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
-namespace tavro {
+namespace tavro::test {
 namespace {
-
-using namespace test;
-using Files = std::vector<std::pair<std::string, Bytes>>;
 
 Bytes Png(const std::string& tag) { return ToBytes("\x89PNG\r\n\x1a\n" + tag); }
 // A structure file of one record, resource id 1.
@@ -240,4 +237,4 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
 }
 
 }  // namespace
-}  // namespace tavro
+}  // namespace tavro::test

@@ -16,10 +16,8 @@
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
-namespace tavro {
+namespace tavro::test {
 namespace {
-
-using namespace test;
 
 Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -365,4 +363,4 @@ TEST(Bitmap, FailedSavesAreReported) {
 }
 
 }  // namespace
-}  // namespace tavro
+}  // namespace tavro::test

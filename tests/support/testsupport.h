@@ -22,6 +22,7 @@
 namespace tavro::test {
 
 using Bytes = std::vector<std::uint8_t>;
+using Files = std::vector<std::pair<std::string, Bytes>>;  // names, sorted, and contents
 
 // A fresh folder under the system's temporary folder, removed with its content when
 // the object goes away. Path() ends with "/".
