@@ -2,8 +2,6 @@
 // .k, .raw and .g files decode into, what each mode encodes, and the refusals, which
 // write nothing), then the BMP writer's layout, lossless round trips, what is never
 // decoded, the alpha of 32-bit BMP files, GIF palettes, and failed saves.
-#include "imaging/conversion.h"
-
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -11,8 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "imaging/batch.h"
 #include "imaging/bitmap.h"
 #include "imaging/bmpfile.h"
+#include "imaging/conversion.h"
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
@@ -177,6 +177,7 @@ TEST(Conversion, EncodeByModeAndSource) {
     std::string d;  // each call gets its own target name, which decoding may change
     TPictureKind kind;
     EXPECT_THROW(DetectPictureKind(dir / "missing.k"), IoError);
+    EXPECT_THROW(ConvertFolder(dir / "missing/", dir.Path(), BatchDirection::ToStandard, tfBmp), IoError);
     EXPECT_THROW(DecodePicture(dir / "missing(1x1).raw", d = dir / "out.png", tfPng, kind), IoError);
     EXPECT_THROW(DecodePicture(dir / "missing.g", d = dir / "out.png", tfPng, kind), IoError);
     EXPECT_THROW(DecodePicture(dir / "icon.g", d = dir / "no/such/out.png", tfPng, kind), IoError);
