@@ -4,15 +4,17 @@
 //
 // The target format follows the input's length modulo 4, so that every encoder is
 // reached without spending input bytes on it.
+#include "archive/extract.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "archive/extract.h"
 #include "archive/settings.h"
 #include "archive/sinks.h"
 #include "fuzz/fuzzsupport.h"
+#include "imaging/fileio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavro;
@@ -22,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Deep enough that 33 "../" (the most a 99-byte name holds) stay inside the root.
         for (int i = 0; i < 34; ++i) target += "j/";
         target = root + target + "t/";
-        fuzz::MakeFolders(target);
         fuzz::WarmUpImaging();
     }
-    fuzz::PutFile(archive, data, size);
+    std::filesystem::create_directories(target);
+    WriteWholeFile(archive, {data, size});
     AppSettings.TargetFormat = static_cast<TTargetFormat>(size % 4);
     NullProgress progress;
     NullIconList icons;
@@ -48,6 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         fuzz::Finding("extraction wrote outside raws/ and icons/ of its target folder: " + p);
     }
-    fuzz::EmptyFolder(target);
+    std::filesystem::remove_all(target);
     return 0;
 }

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <string_view>
 
 #include "imaging/bitmap.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
+#include "imaging/fileio.h"
 
 namespace tavro::fuzz {
 
@@ -30,26 +31,6 @@ const std::string& ScratchDir() {
         std::atexit(RemoveScratch);
     }
     return *scratch;
-}
-
-void PutFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out.flush()) Finding("cannot write " + path);
-}
-
-void MakeFolders(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) Finding("cannot make " + folder + ": " + ec.message());
-}
-
-void EmptyFolder(const std::string& folder) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        std::filesystem::remove_all(entry.path(), ec);
-        if (ec) Finding("cannot clean " + entry.path().string() + ": " + ec.message());
-    }
 }
 
 void Guarded(const std::function<void()>& body) {
@@ -76,19 +57,22 @@ void WarmUpImaging() {
         SaveBitmap(b, ScratchDir() + "warm-up", mime);
         LoadBitmap(ScratchDir() + "warm-up");
     }
-    std::filesystem::remove(ScratchDir() + "warm-up");
+    RemoveFile(ScratchDir() + "warm-up");
 }
 
 void MakePackFolder(const std::string& folder) {
-    MakeFolders(folder + "icons");
-    MakeFolders(folder + "raws");
-    PutFile(folder + "iconres.hdr", "motoskin\n\nv1.00\n00000000\nfree text");
+    std::filesystem::create_directories(folder + "icons");
+    std::filesystem::create_directories(folder + "raws");
+    auto put = [&](const char* name, std::string_view bytes) {
+        WriteWholeFile(folder + name, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    };
+    put("iconres.hdr", "motoskin\n\nv1.00\n00000000\nfree text");
+    put("raws/r(2x02).raw", std::string_view("\xF8\x00\x07\xE0\x00\x1F\xFF\xFF\x40\x00", 10));
+    put("raws/notes.txt", "not a picture");
     Bitmap b(5, 3);
     for (int i = 0; i < 15; ++i) b.SetPixel(i % 5, i / 5, (i % 4 == 0 ? 0u : 0xFF000000u) | (0x102030u * i));
     SaveBitmap(b, folder + "icons/a.png", "image/png");
     SaveBitmap(b, folder + "icons/b.bmp", "image/bmp");
-    PutFile(folder + "raws/r(2x02).raw", std::string("\xF8\x00\x07\xE0\x00\x1F\xFF\xFF\x40\x00", 10));
-    PutFile(folder + "raws/notes.txt", "not a picture");
 }
 
 }  // namespace tavro::fuzz

@@ -1,10 +1,9 @@
 // Helpers shared by the fuzz harnesses and the seed corpus: one scratch folder per
-// process, files, the rule for which exceptions are expected outcomes of hostile
-// input, and the folder the pack harness packs.
+// process, the rule for which exceptions are expected outcomes of hostile input, and
+// the folder the pack harness packs. A harness's own file operations are not guarded:
+// when one fails, the exception ends the run.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -13,16 +12,6 @@ namespace tavro::fuzz {
 // A folder under the system's temporary folder, made on first use and removed with
 // its content when the process ends. Ends with "/".
 const std::string& ScratchDir();
-
-// Creates (or replaces) a file holding exactly these bytes, and makes a folder with
-// its parents. Both abort when they cannot: the harness's own files must always work.
-void PutFile(const std::string& path, const std::uint8_t* data, std::size_t size);
-inline void PutFile(const std::string& path, const std::string& bytes) {
-    PutFile(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-void MakeFolders(const std::string& folder);
-// Removes everything inside `folder`, keeping the folder itself.
-void EmptyFolder(const std::string& folder);
 
 // Runs `body`. IoError and DataError are expected outcomes of hostile input and are
 // swallowed; any other exception escapes and ends the run as a finding.

@@ -4,16 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
 #include <vector>
 
 #include "archive/format.h"
 #include "archive/reader.h"
 #include "fuzz/fuzzsupport.h"
+#include "imaging/fileio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string archive = tavro::fuzz::ScratchDir() + "info.ezx";
-    tavro::fuzz::PutFile(archive, data, size);
+    tavro::WriteWholeFile(archive, {data, size});
     tavro::fuzz::Guarded([&] {
         tavro::ArchiveReader reader(archive);
         static std::vector<std::uint8_t> entry(tavro::kPictureAreaSize);

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tavro;
     static const std::string source = fuzz::ScratchDir() + "src.bmp", dest = fuzz::ScratchDir() + "dst.k";
     fuzz::WarmUpImaging();
-    fuzz::PutFile(source, data, size);
+    WriteWholeFile(source, {data, size});
     fuzz::Guarded([&] {
         WriteKBitmap18(source, dest, true);
         const std::vector<std::uint8_t> k = ReadWholeFile(dest, 16 + 2 * kKWorkAreaSize);

@@ -9,6 +9,7 @@
 //   rest         the file's content
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "fuzz/fuzzsupport.h"
@@ -26,13 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tavro;
     if (size < 1) return 0;
     static const std::string in = fuzz::ScratchDir() + "in/", out = fuzz::ScratchDir() + "out/";
-    static bool ready = false;
-    if (!ready) {
-        fuzz::MakeFolders(in);
-        fuzz::MakeFolders(out);
-        fuzz::WarmUpImaging();
-        ready = true;
-    }
+    fuzz::WarmUpImaging();
+    std::filesystem::create_directories(in);
+    std::filesystem::create_directories(out);
     const auto target = static_cast<TTargetFormat>((data[0] >> 2) & 3);
     const unsigned kind = data[0] & 3;
     std::size_t pos = 1;
@@ -47,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (name.empty() || name == "." || name == "..") name = "_" + name;
     }
     const std::string source = in + name;
-    fuzz::PutFile(source, data + pos, size - pos);
+    WriteWholeFile(source, {data + pos, size - pos});
 
     fuzz::Guarded([&] {
         const TPictureKind detected = DetectPictureKind(source);
@@ -59,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (FolderPart(dest) != out) fuzz::Finding("the decoded picture left its folder: " + dest);
         if (!converted && !ListPlainFiles(out).empty()) fuzz::Finding("a failed decode wrote a file");
     });
-    fuzz::EmptyFolder(out);
+    std::filesystem::remove_all(out);
     RemoveFile(source);
     return 0;
 }

@@ -21,15 +21,11 @@ int main(int argc, char** argv) {
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
         std::error_code ec;
-        if (fs::is_directory(argv[i], ec)) {
-            for (const auto& e : fs::directory_iterator(argv[i], ec)) {
-                if (e.is_regular_file()) inputs.push_back(e.path());
-            }
-        } else if (fs::is_regular_file(argv[i], ec)) {
-            inputs.push_back(argv[i]);
-        } else {
+        if (fs::is_regular_file(argv[i], ec)) inputs.push_back(argv[i]);
+        if (!fs::exists(argv[i], ec))
             std::fprintf(stderr, "replay: %s does not exist, passed over\n", argv[i]);
-        }
+        for (const auto& e : fs::directory_iterator(argv[i], ec))  // nothing unless a folder
+            if (e.is_regular_file()) inputs.push_back(e.path());
     }
     std::sort(inputs.begin(), inputs.end());
     const char* limitText = std::getenv("TAVRO_REPLAY_MAX_SECONDS");

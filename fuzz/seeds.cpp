@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     fuzz::MakePackFolder(folder);
     for (const auto& [label, structure] : structures) {
         Add("pack", label, structure);
-        fuzz::PutFile(folder + "iconres.dat", structure);
+        std::ofstream(folder + "iconres.dat", std::ios::binary) << structure;
         NullProgress progress;
         NullMessages messages;
         fuzz::Guarded([&, label = label] {

@@ -1,8 +1,8 @@
 // The desktop driven through its real windows on the offscreen platform, with
 // scripted dialogs: what the user sees and what lands on disk.
-#include <gtest/gtest.h>
+#include "app/desktop.h"
 
-#include <filesystem>
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
@@ -17,13 +17,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <deque>
+#include <filesystem>
 
 #include "app/aboutbox.h"
-#include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
-#include "app/scripteddialogs.h"
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
 #include "imaging/bitmap.h"
@@ -45,6 +45,42 @@ const std::string kSample = std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.e
 const std::string kStop = std::string("stop:") + app::kAppTitle + "|";
 using Strings = std::vector<std::string>;
 
+struct FileAnswer {
+    std::string fileName;
+    int filterIndex = 1;
+};
+
+// Dialogs that answer from a script and record what was asked.
+class ScriptedDialogs : public app::Dialogs {
+public:
+    std::deque<std::optional<FileAnswer>> files;  // the next answer: a file, or cancel
+    std::deque<std::optional<std::uint32_t>> colors;
+    Strings asked;  // "title|filter|file name" as each file dialog opened
+    Strings boxes;  // "caption|text|detail", the error box with "stop:" before
+
+    bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state) override {
+        asked.push_back(state.title + "|" + state.filter + "|" + state.fileName);
+        const std::optional<FileAnswer> answer = files.empty() ? std::nullopt : files.front();
+        if (!files.empty()) files.pop_front();
+        if (!answer) return false;
+        state.fileName = answer->fileName;
+        state.filterIndex = answer->filterIndex;
+        return true;
+    }
+    std::optional<std::uint32_t> PickColor(std::uint32_t) override {
+        const std::optional<std::uint32_t> color = colors.empty() ? std::nullopt : colors.front();
+        if (!colors.empty()) colors.pop_front();
+        return color;
+    }
+    void ShowStopBox(const std::string& caption, const std::string& text,
+                     const std::string& detail) override {
+        boxes.push_back("stop:" + caption + "|" + text + "|" + detail);
+    }
+    void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override {
+        boxes.push_back(caption + "|" + text + (owned ? "|owned" : "|"));
+    }
+};
+
 class DesktopTest : public ::testing::Test {
 protected:
     DesktopTest() : desktop((StartQt(), &dialogs)), main(*desktop.SDIAppForm) {
@@ -62,14 +98,6 @@ protected:
         dialogs.files = {FileAnswer{archive}, folder ? std::optional<FileAnswer>(FileAnswer{*folder + "x"}) : std::nullopt};
         main.FileOpen1Execute();
     }
-    void Select(const std::string& text) {
-        main.ListBox1->setCurrentItem(main.ListBox1->findItems(QString::fromStdString(text), Qt::MatchExactly)[0]);
-    }
-    Strings ListTexts() const {
-        Strings out;
-        for (int i = 0; i < main.ListBox1->count(); ++i) out.push_back(main.ListBox1->item(i)->text().toStdString());
-        return out;
-    }
     std::string Description() const { return main.Label1->text().toStdString(); }
     QRgb PreviewPixel(int x, int y) const { return desktop.Form2->grab().toImage().pixel(x, y); }
 
@@ -83,9 +111,8 @@ protected:
 TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     Strings windows;
     for (QWidget* w : std::initializer_list<QWidget*>{&main, desktop.AboutBox.get(), desktop.OKRightDlg.get(),
-                                                      desktop.Form1.get(), desktop.Form2.get()}) {
+                                                      desktop.Form1.get(), desktop.Form2.get()})
         windows.push_back(w->windowTitle().toStdString() + (w->isVisible() ? " shown" : ""));
-    }
     EXPECT_EQ(windows, (Strings{"Tavro 0.5 shown", "About", "Settings", "Please wait...", "Icon Viewer"}));
     EXPECT_EQ(main.pos(), QPoint(197, 111));
     EXPECT_EQ(desktop.Form2->pos(), QPoint(360, 220));
@@ -98,9 +125,9 @@ TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     Strings menus;
     for (QAction* top : main.menuBar()->actions()) {
         menus.push_back(top->text().toStdString());
-        for (QAction* item : top->menu() != nullptr ? top->menu()->actions() : QList<QAction*>{}) {
-            menus.push_back(" " + item->text().toStdString() + " " + item->shortcut().toString().toStdString());
-        }
+        for (QAction* item : top->menu() != nullptr ? top->menu()->actions() : QList<QAction*>{})
+            menus.push_back(" " + item->text().toStdString() + " " +
+                            item->shortcut().toString().toStdString());
     }
     EXPECT_EQ(menus, (Strings{"&File", " &Open EZX... Ctrl+O", " &Save to EZX... Ctrl+S", "  ", " E&xit ",
                               "&Converter", " Convert &image ", " Convert &all ", "&Settings", "&Help",
@@ -111,7 +138,7 @@ TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     EXPECT_EQ(desktop.Form2->Background, 0xFF000000u);  // copied after the defaults were set
 }
 
-TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribes) {
+TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribesInOrder) {
     main.CheckBox1->click();
     Open(kSample, dir.Path());
     EXPECT_EQ(dialogs.asked, (Strings{"Open EZX file|EZX files|*.ezx|",
@@ -124,17 +151,28 @@ TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribes) {
     EXPECT_EQ(Description(), "alarm.k  16x16   18-bit BMP");  // the first in sorted order
     EXPECT_FALSE(Exists(dir / "temp.bmp"));                   // measured, then deleted
     EXPECT_TRUE(Exists(dir / "icons/alarm.bmp"));
-
-    // Another icon picked by hand is described by its own kind.
-    Select("volume.k");
+    // Another icon picked by hand is described by its own size and kind.
+    main.ListBox1->setCurrentItem(main.ListBox1->findItems("volume.k", Qt::MatchExactly)[0]);
     EXPECT_EQ(Description(), "volume.k  24x16   32-bit BMP");
-    Select("logo.g");
-    EXPECT_EQ(Description(), "logo.g  64x40   PNG");
     // Unchecking hides the preview at once; checking shows the selected icon again.
     main.CheckBox1->click();
     EXPECT_FALSE(desktop.Form2->isVisible());
     main.CheckBox1->click();
     EXPECT_TRUE(desktop.Form2->isVisible());
+
+    // Another archive replaces the list: names in order without regard to case, ties
+    // by their bytes, and Windows-1251 names shown as such.
+    const std::string upper = "\xC0\xE1.txt", lower = "\xE0\xE2.txt";  // "Аб", "ав" in Windows-1251
+    WriteBytes(dir / "names.ezx",
+               BuildArchive(HeaderText(64),
+                            {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}}, {lower, {4}}, {upper, {5}}}));
+    Open(dir / "names.ezx", dir.Path());
+    Strings texts;
+    for (int i = 0; i < main.ListBox1->count(); ++i)
+        texts.push_back(main.ListBox1->item(i)->text().toStdString());
+    EXPECT_EQ(texts, (Strings{"a.txt", "B.txt", "b.txt", "Аб.txt", "ав.txt"}));
+    main.ListBox1->setCurrentItem(main.ListBox1->findItems("Аб.txt", Qt::MatchExactly)[0]);  // no error box
+    EXPECT_EQ(Description(), "Аб.txt  0x0   PNG");
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -151,7 +189,7 @@ TEST_F(DesktopTest, OpenEzxWithoutPreviewCancelledFolderDialogAndDrop) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(kSample))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&main, &enter);
+    EXPECT_TRUE(QApplication::sendEvent(&main, &enter) && enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     dialogs.asked.clear();
     dialogs.files = {FileAnswer{dir / "dropped/x"}};
@@ -161,22 +199,9 @@ TEST_F(DesktopTest, OpenEzxWithoutPreviewCancelledFolderDialogAndDrop) {
     EXPECT_TRUE(Exists(dir / "dropped/iconres.dat"));
 }
 
-TEST_F(DesktopTest, ListOrderIgnoresCaseAndShowsCyrillicNames) {
-    const std::string upper = "\xC0\xE1.txt", lower = "\xE0\xE2.txt";  // "Аб", "ав" in Windows-1251
-    WriteBytes(dir / "names.ezx", BuildArchive(HeaderText(64), {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}},
-                                                                 {lower, {4}}, {upper, {5}}}));
-    main.CheckBox1->click();
-    Open(dir / "names.ezx", dir.Path());
-    EXPECT_EQ(ListTexts(), (Strings{"a.txt", "B.txt", "b.txt", "Аб.txt", "ав.txt"}));
-    Select("Аб.txt");  // found from its bytes: no error box
-    EXPECT_EQ(Description(), "Аб.txt  0x0   PNG");
-    EXPECT_TRUE(dialogs.boxes.empty());
-}
-
 TEST_F(DesktopTest, SaveToEzxWritesTheArchiveOrIconrezWhenCancelled) {
     Open(kSample, dir.Path());
     dialogs.asked.clear();
-    captions.clear();
     dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}, FileAnswer{dir / "iconres.dat"},
                      std::nullopt};
     main.FileSave1Execute();
@@ -185,13 +210,10 @@ TEST_F(DesktopTest, SaveToEzxWritesTheArchiveOrIconrezWhenCancelled) {
     EXPECT_EQ(ReadBytes(dir / "iconrez.ezx"), ReadBytes(kSample));
     EXPECT_EQ(dialogs.asked[0], "Select an EZX structure file|EZX structure|*.dat|");
     EXPECT_EQ(dialogs.asked[1], "Select file to save EZX|EZX files|*.ezx|iconres.ezx");
-    EXPECT_EQ(Strings(captions.begin(), captions.begin() + 3),
-              (Strings{"Searching for files@150,300/0", "Retrieving skin structure@150,300/0",
-                       "Packing icons@150,300/0"}));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(DesktopTest, SavePictureInEachFormatAndOnAnEmptyList) {
+TEST_F(DesktopTest, SaveAndConvertPicturesInEachFormat) {
     main.Button1Click();
     EXPECT_EQ(dialogs.boxes, (Strings{kStop + "List index out of bounds (-1)|"}));
     EXPECT_TRUE(dialogs.asked.empty());
@@ -205,17 +227,17 @@ TEST_F(DesktopTest, SavePictureInEachFormatAndOnAnEmptyList) {
     }
     EXPECT_EQ(dialogs.asked.back(), "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|");
     EXPECT_EQ(dialogs.boxes.size(), 1u);
-}
 
-TEST_F(DesktopTest, ConvertImageAndConvertAllInBothDirections) {
-    Open(kSample, dir.Path());
+    // Convert image, and Convert all in both directions.
+    dialogs.asked.clear();
+    dialogs.boxes.clear();
     const std::string clock = dir / "raws/clock.k";
     dialogs.files = {FileAnswer{clock, 1},           FileAnswer{dir / "clock.png", 3},
                      FileAnswer{dir / "clock.png", 2}, FileAnswer{dir / "again.k", 2},  // a PNG always becomes .g
                      FileAnswer{dir / "icons/clock.bmp", 2}, FileAnswer{dir / "fromBmp", 2},
                      FileAnswer{clock, 2},           FileAnswer{dir / "none", 1}};  // "Image Files": not a picture
     for (int i = 0; i < 4; ++i) main.Convertimage1Click();
-    EXPECT_EQ(dialogs.asked[3], "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|" + clock);
+    EXPECT_EQ(dialogs.asked[1], "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|" + clock);
     EXPECT_EQ(LoadBitmap(dir / "clock.png").Width(), 32);
     EXPECT_EQ(DetectPictureKind(dir / "again.g"), pkG);
     EXPECT_EQ(DetectPictureKind(dir / "fromBmp.k"), pkK32);
@@ -308,26 +330,20 @@ TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
     WriteText(dir / "raws", "a file where the folder should be");
     dialogs.boxes.clear();
     Open(kSample, dir.Path());
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0], "Error|" + dir / "raws/battery_full.k|owned");
-    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
+    EXPECT_EQ(dialogs.boxes, (Strings{"Error|" + dir / "raws/battery_full.k|owned",
+                                      kStop + "File not open.|" + dir / "raws/battery_full.k"}));
     EXPECT_FALSE(desktop.Form1->isVisible());
 
-    // Icons a.gif and a.png of two entries named a.g both convert to a.g: copying the
-    // first takes the file that the second needs.
-    Bitmap dot(2, 2);
-    SaveBitmap(dot, dir / "dot.gif", "image/gif");
-    SaveBitmap(dot, dir / "dot.png", "image/png");
-    std::filesystem::remove(dir / "raws");
-    WriteBytes(dir / "twice.ezx", BuildArchive(HeaderText(64), {{"a.g", ReadBytes(dir / "dot.gif")},
-                                                                 {"a.g", ReadBytes(dir / "dot.png")}}));
-    Open(dir / "twice.ezx", dir.Path());
+    // Icons a.gif and a.png of two records both convert to a.g: copying the first
+    // takes the file that the second needs.
+    WriteBytes(dir / "f/iconres.hdr", HeaderText(24));
+    WriteBytes(dir / "f/iconres.dat", StructureFile(2, {{0, "p.g", "a.gif", pkG}, {1, "q.g", "a.png", pkG}}));
+    WriteText(dir / "f/icons/a.gif", "GIF89a");
+    WriteText(dir / "f/icons/a.png", "\x89PNG");
     dialogs.boxes.clear();
-    dialogs.files = {FileAnswer{dir / "iconres.dat"}, FileAnswer{dir / "out.ezx"}};
+    dialogs.files = {FileAnswer{dir / "f/iconres.dat"}, FileAnswer{dir / "out.ezx"}};
     main.FileSave1Execute();
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0], "Not Found|a.g|");
-    EXPECT_TRUE(dialogs.boxes[1].starts_with(kStop + "File not open.|"));
+    EXPECT_EQ(dialogs.boxes, (Strings{"Not Found|a.g|", kStop + "File not open.|" + dir / "f/conv/a.g"}));
     EXPECT_FALSE(desktop.Form1->isVisible());
 
     EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");

@@ -11,10 +11,9 @@
 #include "imaging/bitmap.h"
 #include "support/testsupport.h"
 
-namespace tavro {
+namespace tavro::test {
 namespace {
 
-using namespace test;
 using Edit = std::function<void(const std::string& icons)>;
 
 // Each archive is unpacked into x/ (icons in the format given), x/icons/ edited, and x/
@@ -79,4 +78,4 @@ TEST(Edits, UnpackEditPack) {
 }
 
 }  // namespace
-}  // namespace tavro
+}  // namespace tavro::test

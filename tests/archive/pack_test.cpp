@@ -13,11 +13,8 @@
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
-namespace tavro {
+namespace tavro::test {
 namespace {
-
-using namespace test;
-using Files = std::vector<std::pair<std::string, Bytes>>;
 
 Bytes Png(const std::string& tag) { return ToBytes("\x89PNG\r\n\x1a\n" + tag); }
 // A structure file of one record, resource id 1.
@@ -27,7 +24,6 @@ Bytes One(const std::string& raw, const std::string& icon, std::uint8_t kind = p
 
 class PackTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir / "f/icons"); }
     void Folder(const Bytes& header, const Bytes& structure) {
         WriteBytes(dir / "f/iconres.hdr", header);
         WriteBytes(dir / "f/iconres.dat", structure);
@@ -76,9 +72,6 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         Files icons, raws;
         Bytes archive;
     } cases[] = {
-        {"the 115-byte example", HeaderText(55),
-         StructureFile(2, {{0, "a.g", "a.unk", pkG, 0x603, 0x1234}, EmptyRecord(1)}),
-         {{"a.unk", ToBytes("xyz")}}, {}, BuildArchive(HeaderText(55), {{"a.g", ToBytes("xyz"), 0x1234}, {}})},
         {"no slots: every icon passed over", HeaderText(30), StructureFile(0, {}), {{"a.png", Png("a")}}, {},
          BuildArchive(HeaderText(30), {})},
         // Another case, a kind 5 record, no record, an empty slot's names, a dot-file no
@@ -143,7 +136,6 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
     // A conversion folder left by an earlier run is used; what it held stays, but a
     // stale file under a converted name is replaced.
     OneIcon();
-    std::filesystem::create_directory(dir / "f/conv");
     WriteText(dir / "f/conv/old.k", "left from an earlier run");
     WriteText(dir / "f/conv/a.g", "stale");
     EXPECT_EQ(Pack(), PackResult::Packed);
@@ -161,7 +153,6 @@ TEST_F(PackTest, NothingToPackAndLeftoverConversionFolder) {
 
 TEST_F(PackTest, OutputThroughALinkReplacesItsTargetKeepingItsMode) {
     OneIcon();
-    std::filesystem::create_directory(dir / "real");
     WriteText(dir / "real/target.ezx", "old");
     ::chmod((dir / "real/target.ezx").c_str(), 0600);
     std::filesystem::create_symlink(dir / "real/target.ezx", dir / "out.ezx");
@@ -189,16 +180,12 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     const struct {
         std::string words;
         std::function<void()> setUp;
-        std::string path = "";      // the file the error names
-        std::string notFound = "";  // the Not Found box's text
+        std::string path = "";  // the file the error names
     } cases[] = {
-        {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); }, "f/iconres.hdr"},
+        {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); },
+         "f/iconres.hdr"},
         // A kind beyond the handset kinds has no writer: its converted file never appears.
         {"File not found", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
-        // a.gif and a.png both become conv/a.g; copying the first deletes it.
-        {"File not open",
-         [&] { Folder(h, StructureFile(2, {{0, "p.g", "a.gif", pkG, 0, 1}, {1, "q.g", "a.png", pkG, 0, 2}})),
-                                Icon("a.gif", ToBytes("GIF89a")), Icon("a.png", Png("a")); }, "", "a.g"},
         // An icon, to become an 18-bit .k, vanishing after icons/ was listed.
         {"File not found",
          [&] {
@@ -226,10 +213,9 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         WriteText(dir / "out.ezx", "old archive");
         rec = Recorder();
         c.setUp();
-        std::string text, path;
+        std::string text = "packed", path;
         try {
             Pack();
-            ADD_FAILURE() << "packed";
         } catch (const IoError& e) {
             text = e.what(), path = e.Path();
         } catch (const DataError& e) {
@@ -237,8 +223,8 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         }
         EXPECT_TRUE(Contains(text, c.words));
         EXPECT_TRUE(c.path.empty() || path == dir / c.path) << path;
-        EXPECT_EQ(rec.Only("notfound:"), c.notFound.empty() ? std::vector<std::string>{}
-                                                             : std::vector<std::string>{"notfound:" + c.notFound});
+        EXPECT_TRUE(
+            std::none_of(rec.log.begin(), rec.log.end(), [](auto& l) { return l.starts_with("notfound"); }));
         EXPECT_TRUE(rec.log.empty() || rec.log.back() == "close");
         EXPECT_EQ(ReadBytes(dir / "out.ezx"), ToBytes("old archive"));
         EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"f", "out.ezx"}));
@@ -251,4 +237,4 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
 }
 
 }  // namespace
-}  // namespace tavro
+}  // namespace tavro::test

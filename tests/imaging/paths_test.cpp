@@ -1,10 +1,12 @@
 // The path rules, and the size a .raw picture's file name gives and the .raw writer puts into it.
+#include "imaging/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 
+#include "imaging/batch.h"
 #include "imaging/errors.h"
-#include "imaging/paths.h"
 #include "imaging/rawpicture.h"
 
 namespace tavro {
@@ -31,6 +33,12 @@ TEST(PathRules, PartsExtensionsAndCase) {
         {RawNameForSize("set (2)/w.bmp", 20, 7), "set (2)/w(20x7).raw"},
     };
     for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+    // Convert all takes its direction from the file picked: a .k or .g, in any case, is
+    // a handset picture; anything else a standard one.
+    for (const char* name : {"x/ICON.K", "x/a.g"})
+        EXPECT_EQ(DirectionForFile(name), BatchDirection::ToStandard);
+    for (const char* name : {"x/photo.jpg", "x/readme"})
+        EXPECT_EQ(DirectionForFile(name), BatchDirection::ToHandset);
 }
 
 std::optional<std::pair<int, int>> RawSize(const std::string& name) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,9 +22,10 @@
 namespace tavro::test {
 
 using Bytes = std::vector<std::uint8_t>;
+using Files = std::vector<std::pair<std::string, Bytes>>;  // names, sorted, and contents
 
 // A fresh folder under the system's temporary folder, removed with its content when
-// the object goes away, read-only folders left by a test included. Path() ends with "/".
+// the object goes away. Path() ends with "/".
 class TempDir {
 public:
     TempDir() {
@@ -33,11 +34,6 @@ public:
     }
     ~TempDir() {
         std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            if (it->is_directory(ec)) ::chmod(it->path().c_str(), 0755);
-        }
-        ::chmod(path_.c_str(), 0755);
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
@@ -54,7 +50,9 @@ inline Bytes ReadBytes(const std::string& path) {
     return in ? Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
               : throw std::runtime_error("cannot read " + path);
 }
+// Writes a file, making its folder first when it is missing.
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     if (!std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes)))
         throw std::runtime_error("cannot write " + path);
 }
@@ -109,12 +107,6 @@ public:
     void SelectFirst() override { log.push_back("select"); }
     void ShowError(const std::string& text) override { log.push_back("error:" + text); }
     void ShowNotFound(const std::string& text) override { log.push_back("notfound:" + text); }
-    // The lines of the log that start with prefix.
-    std::vector<std::string> Only(const std::string& prefix) const {
-        std::vector<std::string> out;
-        std::copy_if(log.begin(), log.end(), std::back_inserter(out), [&](auto& l) { return l.starts_with(prefix); });
-        return out;
-    }
 
     std::vector<std::string> log;
     std::vector<std::string> lines;  // the names appended to the icon list
@@ -141,8 +133,7 @@ inline Bytes KFile(std::int32_t width, std::int32_t height, std::int32_t depth, 
 
 // BMP of 32 bits per pixel (B G R A) with the rows as given; a negative height stores
 // the top row first. Compression 3 (BI_BITFIELDS) adds the masks of red, green, blue.
-inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows,
-                   const std::vector<std::uint32_t>& masks = {0xFF0000, 0xFF00, 0xFF}) {
+inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compression, const Bytes& rows) {
     const std::uint32_t offset = compression == 3 ? 66 : 54, w = width, h = height;
     const auto size = static_cast<std::uint32_t>(rows.size());
     Bytes b = ToBytes("BM");
@@ -151,7 +142,7 @@ inline Bytes Bmp32(std::int32_t width, std::int32_t height, std::uint32_t compre
     for (std::uint32_t v : {offset + size, 0u, offset, 40u, w, h, 1u | 32 << 16, compression, size, 0u, 0u, 0u, 0u})
         AppendU32(b, v);
     if (compression == 3)
-        for (std::uint32_t m : masks) AppendU32(b, m);
+        for (std::uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu}) AppendU32(b, m);
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
 }
@@ -188,20 +179,19 @@ struct ArchiveOptions {
 inline Bytes BuildArchive(Bytes out, const std::vector<Slot>& entries, ArchiveOptions options = {}) {
     const auto headerSize = static_cast<std::uint32_t>(out.size()), n = static_cast<std::uint32_t>(entries.size());
     std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i)
         if (!entries[i].name.empty()) order.push_back(i);
-    }
     auto key = [&](std::size_t i) { return entries[i].order.empty() ? entries[i].name : entries[i].order; };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
-    Bytes table, data;
+    Bytes data;
     std::vector<std::uint32_t> offsets(2 * n, 0xFFFFFFFF);  // name and data offset per slot
     for (std::size_t i : order) {
         offsets[2 * i] = static_cast<std::uint32_t>(out.size() - headerSize);
         offsets[2 * i + 1] = static_cast<std::uint32_t>(data.size());
         out.insert(out.end(), entries[i].name.begin(), entries[i].name.end());
         out.push_back('\n');
-        AppendU32(data, options.dataMagic);
-        AppendU32(data, static_cast<std::uint32_t>(entries[i].data.size()));
+        for (std::uint32_t w : {options.dataMagic, static_cast<std::uint32_t>(entries[i].data.size())})
+            AppendU32(data, w);
         data.insert(data.end(), entries[i].data.begin(), entries[i].data.end());
     }
     while (out.size() % 4 != 0) out.push_back(0);
@@ -209,11 +199,10 @@ inline Bytes BuildArchive(Bytes out, const std::vector<Slot>& entries, ArchiveOp
     const char* digits = options.upperCaseDigits ? "0123456789ABCDEF" : "0123456789abcdef";
     for (int k = 0; k < 8; ++k) out[16 + k] = static_cast<std::uint8_t>(digits[(p >> (28 - 4 * k)) & 0xF]);
     for (std::uint32_t w : {options.tableMagic, headerSize, n, p + 20, p + 20 + 12 * n}) AppendU32(out, w);
-    for (std::size_t i = 0; i < n; ++i) {
-        AppendU32(out, entries[i].name.empty() ? 0xFFFFFFFF : entries[i].resourceId);
-        AppendU32(out, offsets[2 * i]);
-        AppendU32(out, offsets[2 * i + 1]);
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::uint32_t w : {entries[i].name.empty() ? 0xFFFFFFFF : entries[i].resourceId, offsets[2 * i],
+                                offsets[2 * i + 1]})
+            AppendU32(out, w);
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -248,8 +237,7 @@ inline Bytes StructureFile(std::uint32_t count, const std::vector<Record>& recor
             out.insert(out.end(), name->begin(), name->end());
         }
         out.push_back(r.kind);
-        AppendU32(out, r.hash);
-        AppendU32(out, r.resourceId);
+        for (std::uint32_t w : {r.hash, r.resourceId}) AppendU32(out, w);
     }
     return out;
 }
@@ -260,23 +248,10 @@ inline Bitmap OddPicture() {
     Bitmap b(47, 33);
     static constexpr std::uint32_t kAlphas[] = {0, 1, 77, 128, 254, 255, 255};
     for (int y = 0; y < b.Height(); ++y) {
-        for (int x = 0; x < b.Width(); ++x) {
+        for (int x = 0; x < b.Width(); ++x)
             b.SetPixel(x, y, PackArgb(kAlphas[(x + 3 * y) % 7], x * 5 + 3, y * 7 + 1, (x * y + 13) & 0xFF));
-        }
     }
     return b;
-}
-
-// Whether both pictures have the same size and pixels; names the first difference.
-inline ::testing::AssertionResult SamePixels(const Bitmap& want, const Bitmap& got) {
-    if (got.Width() != want.Width() || got.Height() != want.Height()) return ::testing::AssertionFailure() << "size";
-    for (int y = 0; y < want.Height(); ++y) {
-        for (int x = 0; x < want.Width(); ++x) {
-            if (got.GetPixel(x, y) != want.GetPixel(x, y))
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << ": " << got.GetPixel(x, y);
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace tavro::test
