@@ -48,6 +48,14 @@ TEST(Edits, UnpackEditPack) {
         {"raw edited", skyAndGif, tfBmp,
          [&](const std::string& icons) { SaveBitmap(edited, icons + "sky(3x2).bmp", "image/bmp"); },
          {{"sky(2x2).raw", editedRaw, 5}, {"z.g", gif, 6}}},
+        {"raw edited, same size", skyAndGif, tfBmp,
+         [](const std::string& icons) {
+             Bitmap b = LoadBitmap(icons + "sky(3x2).bmp");
+             b.SetPixel(0, 0, PackArgb(255, 0, 0, 255));
+             SaveBitmap(b, icons + "sky(3x2).bmp", "image/bmp");
+         },
+         {{"sky(3x2).raw", {0x00, 0x1F, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x08, 0x21, 0x00, 0x00, 0x40, 0x00}, 5},
+          {"z.g", gif, 6}}},
         {"raw icon turned into a PNG", skyAndGif, tfPng,
          [&](const std::string& icons) { WriteBytes(icons + "sky(3x2).png", png); },
          {{"sky(3x2).g", png, 5}, {"z.g", gif, 6}}},
