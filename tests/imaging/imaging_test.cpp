@@ -331,9 +331,15 @@ TEST(Bitmap, GifKeepsFewColoursExactlyAndQuantizesMany) {
         few.SetPixel(i % 47, i / 47,
                      c == 255 ? 0x7FFFFFFFu : PackArgb(128 + (c % 128), c, 255 - c, (c * 7) & 0xFF));
     }
-    const Bitmap odd = OddPicture();  // more than 255 colours
+    // More than 255 colours, red in a narrow band and green over the whole range, so
+    // that colours mixed up between channels show.
+    Bitmap many(47, 33);
+    for (int i = 0; i < 47 * 33; ++i) {
+        const std::uint32_t alpha = i % 7 == 0 ? 0 : (i % 7 == 1 ? 127 : 128 + i % 128);
+        many.SetPixel(i % 47, i / 47, PackArgb(alpha, 100 + i % 9, (i * 5) % 256, (i * 13) & 0xFF));
+    }
     for (const bool exact : {true, false}) {
-        const Bitmap& want = exact ? few : odd;
+        const Bitmap& want = exact ? few : many;
         SaveBitmap(want, dir / "p.gif", "image/gif");
         const Bitmap got = LoadBitmap(dir / "p.gif");
         ASSERT_EQ(got.Width(), 47);
