@@ -226,16 +226,23 @@ struct Structure {
     std::vector<TConvRec> present;
 };
 
-Structure ReadStructure(const std::string& path, File& file) {
+// Reads the whole of an open file of at most `limit` bytes, and closes it; a larger one
+// is refused with "`what` has N bytes, more than `limit`".
+std::vector<std::uint8_t> ReadBounded(File& file, const std::string& path, std::uint64_t limit,
+                                      const std::string& what) {
     const std::uint64_t size = file.Size();
-    if (size > kStructureAreaSize) {
-        throw DataError(path, "the structure file has " + std::to_string(size) + " bytes, more than " +
-                                  std::to_string(kStructureAreaSize));
+    if (size > limit) {
+        throw DataError(path,
+                        what + " has " + std::to_string(size) + " bytes, more than " + std::to_string(limit));
     }
-    std::vector<std::uint8_t> area(static_cast<std::size_t>(size));
-    area.resize(file.Read(area.data(), area.size()));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
     file.Close();
+    return bytes;
+}
 
+Structure ReadStructure(const std::string& path, File& file) {
+    const std::vector<std::uint8_t> area = ReadBounded(file, path, kStructureAreaSize, "the structure file");
     ByteReader in(area);
     Structure s;
     s.slotCount = in.U32();
@@ -418,14 +425,7 @@ std::string PackedName(const std::string& source, const std::string& copied) {
 // The header text from iconres.hdr, the front of the new archive.
 std::vector<std::uint8_t> ReadHeaderText(const std::string& headerPath) {
     File header = File::OpenRead(headerPath);
-    const std::uint64_t size = header.Size();
-    if (size > kMaxHeaderSize) {
-        throw DataError(headerPath, "the header text has " + std::to_string(size) + " bytes, more than " +
-                                        std::to_string(kMaxHeaderSize));
-    }
-    std::vector<std::uint8_t> front(static_cast<std::size_t>(size));
-    front.resize(header.Read(front.data(), front.size()));
-    header.Close();
+    std::vector<std::uint8_t> front = ReadBounded(header, headerPath, kMaxHeaderSize, "the header text");
     if (front.size() < kMinHeaderSize) {
         throw DataError(headerPath, "the header text has " + std::to_string(front.size()) +
                                         " bytes, too few to hold the table position at offset 16 (at least " +
