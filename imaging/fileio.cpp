@@ -167,14 +167,13 @@ void File::Sync() {
 
 void File::Close() {
     if (fd_ < 0) return;
-    const bool cut = CutStaleContent();
-    const int cutError = errno;
+    if (!CutStaleContent()) {
+        const int error = errno;
+        Release();
+        ThrowIoError(error, path_);
+    }
     int fd = fd_;
     fd_ = -1;
-    if (!cut) {
-        ::close(fd);
-        ThrowIoError(cutError, path_);
-    }
     if (::close(fd) != 0 && errno != EINTR) ThrowIoError(path_);
 }
 

@@ -33,6 +33,13 @@ constexpr int kQuantizerSpeed = 10;
 
 bool IsTransparent(std::uint32_t argb) { return AlphaOf(argb) < kGifOpaqueAlpha; }
 
+// Colour tables store a colour as its RGB with this bit set, which tells a stored
+// black from an empty slot, in the slot picked by the top bits of a multiplicative hash.
+constexpr std::uint32_t kStoredColour = 0x01000000u;
+constexpr std::size_t ColourSlot(std::uint32_t rgb, int slotBits) {
+    return (rgb * 2654435761u) >> (32 - slotBits);
+}
+
 struct PaletteEntry {
     std::uint8_t r = 0, g = 0, b = 0;
 };
@@ -43,8 +50,8 @@ class ColourTable {
 public:
     // Returns the colour's index, adding it when new; -1 when the palette is full.
     int IndexOf(std::uint32_t rgb, int limit) {
-        const std::uint32_t key = rgb | kUsed;
-        std::size_t slot = Hash(rgb);
+        const std::uint32_t key = rgb | kStoredColour;
+        std::size_t slot = ColourSlot(rgb, kSlotBits);
         while (keys_[slot] != 0) {
             if (keys_[slot] == key) return values_[slot];
             slot = (slot + 1) & (kSlots - 1);
@@ -62,9 +69,8 @@ public:
     const std::array<PaletteEntry, kGifPaletteSize>& Palette() const { return palette_; }
 
 private:
-    static constexpr std::size_t kSlots = 2 * kGifPaletteSize;
-    static constexpr std::uint32_t kUsed = 0x01000000u;  // tells a stored black from an empty slot
-    static std::size_t Hash(std::uint32_t rgb) { return ((rgb * 2654435761u) >> 16) & (kSlots - 1); }
+    static constexpr int kSlotBits = 9;  // twice the palette size
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
 
     std::array<std::uint32_t, kSlots> keys_{};
     std::array<std::uint8_t, kSlots> values_{};
@@ -145,15 +151,15 @@ struct LiqDeleter {
     void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
 
-// The nearest visible palette entry of a colour, by squared distance in red, green and
-// blue. The entries are kept sorted by green, and a search walks outwards from the
-// colour's green until the green difference alone is no better than the best found.
+// The nearest palette entry of a colour, by squared distance in red, green and blue. The entries are kept
+// sorted by green, and a search walks outwards from the colour's green until the green difference alone is no
+// better than the best found.
 class NearestColour {
 public:
     explicit NearestColour(const liq_palette& palette) {
         for (unsigned i = 0; i < palette.count; ++i) {
             const liq_color& c = palette.entries[i];
-            if (c.a != 0) entries_[count_++] = {c.g, c.r, c.b, static_cast<std::uint8_t>(i)};
+            entries_[count_++] = {c.g, c.r, c.b, static_cast<std::uint8_t>(i)};
         }
         std::sort(entries_.begin(), entries_.begin() + count_,
                   [](const Entry& a, const Entry& b) { return a.g < b.g; });
@@ -195,19 +201,18 @@ private:
 class IndexCache {
 public:
     int Get(std::uint32_t rgb) const {
-        const std::size_t slot = Slot(rgb);
-        return keys_[slot] == (rgb | kUsed) ? values_[slot] : -1;
+        const std::size_t slot = ColourSlot(rgb, kSlotBits);
+        return keys_[slot] == (rgb | kStoredColour) ? values_[slot] : -1;
     }
     void Put(std::uint32_t rgb, std::uint8_t index) {
-        const std::size_t slot = Slot(rgb);
-        keys_[slot] = rgb | kUsed;
+        const std::size_t slot = ColourSlot(rgb, kSlotBits);
+        keys_[slot] = rgb | kStoredColour;
         values_[slot] = index;
     }
 
 private:
-    static constexpr std::size_t kSlots = 4096;
-    static constexpr std::uint32_t kUsed = 0x01000000u;  // tells a stored black from an empty slot
-    static std::size_t Slot(std::uint32_t rgb) { return (rgb * 2654435761u) >> 20; }
+    static constexpr int kSlotBits = 12;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
 
     std::array<std::uint32_t, kSlots> keys_{};
     std::array<std::uint8_t, kSlots> values_{};
