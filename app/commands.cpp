@@ -11,6 +11,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
+#include "imaging/gimage.h"
 #include "imaging/paths.h"
 
 namespace tavro::app {
@@ -68,6 +69,25 @@ TPictureKind ModeForHandsetFilter(int filterIndex) {
     }
 }
 
+std::string DecodedTarget(const std::string& source, const std::string& name) {
+    try {
+        return DetectPictureKind(source) == pkG ? ChangeExtension(name, GImageExtension(source)) : name;
+    } catch (const IoError&) {
+        return name;  // the conversion itself reports it
+    }
+}
+
+std::string EncodedTarget(const std::string& source, TPictureKind mode, const std::string& name) {
+    std::string dest = name;
+    try {
+        // Encoding in memory names the file without writing it; a .g copy reads nothing.
+        EncodePictureBytes(source, mode, dest, 0);
+    } catch (const std::exception&) {
+        return name;  // the conversion itself reports it
+    }
+    return dest;
+}
+
 std::string DescriptionLine(const std::string& name, int width, int height, TPictureKind kind,
                             TTargetFormat format) {
     return DisplayName(name) + "  " + std::to_string(width) + "x" + std::to_string(height) + "   " +
@@ -101,16 +121,17 @@ void Commands::Run(const std::function<void()>& command) {
     dialogs_.ShowStopBox(kAppTitle, ErrorBoxText(text), detail);
 }
 
-bool Commands::AskOpen(const std::string& title, const std::string& filter) {
+bool Commands::AskOpen(const std::string& title, const std::string& filter, const FileDialogOptions& options) {
     openDialog.title = title;
     openDialog.filter = filter;
-    return dialogs_.RunFileDialog(FileDialogKind::Open, openDialog);
+    return dialogs_.RunFileDialog(FileDialogKind::Open, openDialog, options);
 }
 
-bool Commands::AskSave(const std::string& title, const std::string& filter) {
+bool Commands::AskSave(const std::string& title, const std::string& filter, FileDialogOptions options) {
     saveDialog.title = title;
     saveDialog.filter = filter;
-    return dialogs_.RunFileDialog(FileDialogKind::Save, saveDialog);
+    options.startFolder = WorkFolder;
+    return dialogs_.RunFileDialog(FileDialogKind::Save, saveDialog, options);
 }
 
 std::string Commands::SelectedIconName() const {
@@ -133,9 +154,12 @@ void Commands::OpenEzx() {
 
 void Commands::OpenEzxArchive(std::string archivePath) {
     ClosePreviewIfShowing();
-    // The folder dialog opens on the archive; any file picked names the folder.
+    // The folder dialog opens on the archive; any file picked names the folder, and a
+    // folder typed or picked is answered as itself with a trailing "/".
     openDialog.fileName = archivePath;
-    const std::string targetFolder = AskOpen("Select a folder to save icons", kAllFilesFilter)
+    FileDialogOptions folderAnswers;
+    folderAnswers.acceptsFolder = true;
+    const std::string targetFolder = AskOpen("Select a folder to save icons", kAllFilesFilter, folderAnswers)
                                          ? FolderPart(openDialog.fileName)
                                          : FolderPart(archivePath);
     shell_.ClearIcons();
@@ -153,8 +177,11 @@ void Commands::SaveToEzx() {
     // Packing reads its files by their fixed names in this folder.
     const std::string sourceFolder = FolderPart(openDialog.fileName);
     saveDialog.fileName = "iconres.ezx";
-    const std::string output =
-        AskSave("Select file to save EZX", kEzxFilter) ? saveDialog.fileName : sourceFolder + kFallbackArchiveName;
+    FileDialogOptions asked;
+    asked.writes = [](const std::string& name, int) { return name; };
+    const std::string output = AskSave("Select file to save EZX", kEzxFilter, asked)
+                                   ? saveDialog.fileName
+                                   : sourceFolder + kFallbackArchiveName;
 
     BusyScope busy(shell_);
     switch (PackArchive(sourceFolder, output, shell_.Progress(), shell_.Messages())) {
@@ -175,6 +202,8 @@ void Commands::ShowSelectedIcon() {
     const std::string rawPath = WorkFolder + "raws/" + name;
     const std::string imagePath = ChangeExtension(WorkFolder + "temp.tmp", TargetExtensions.at(format));
 
+    // A picture that fails to show must not leave the previous icon's line standing.
+    shell_.SetDescription("");
     const std::string shownPath = shell_.ShowPreview(rawPath, imagePath, format);
     const Bitmap picture = LoadBitmap(shownPath);
     shell_.SetDescription(
@@ -184,11 +213,12 @@ void Commands::ShowSelectedIcon() {
 }
 
 void Commands::SavePicture() {
-    saveDialog.title = "Save picture as";
     saveDialog.fileName.clear();
-    saveDialog.filter = kPictureFilter;
+    // Taken before the dialog opens: an empty list ends the command here.
     const std::string source = WorkFolder + "raws/" + SelectedIconName();
-    if (!dialogs_.RunFileDialog(FileDialogKind::Save, saveDialog)) return;
+    FileDialogOptions asked;
+    asked.writes = [&source](const std::string& name, int) { return DecodedTarget(source, name); };
+    if (!AskSave("Save picture as", kPictureFilter, asked)) return;
     std::string target = saveDialog.fileName;
     TPictureKind kind = pkOther;
     DecodePicture(source, target, FormatForPictureFilter(saveDialog.filterIndex), kind);
@@ -202,7 +232,11 @@ void Commands::ConvertImage() {
     // The direction is the chosen filter entry's, whatever the file's extension.
     const bool toStandard = openDialog.filterIndex == 1;
     saveDialog.fileName = source;
-    if (!AskSave("Save picture as", toStandard ? kPictureFilter : kHandsetFilter)) return;
+    FileDialogOptions asked;
+    asked.writes = [&source, toStandard](const std::string& name, int entry) {
+        return toStandard ? DecodedTarget(source, name) : EncodedTarget(source, ModeForHandsetFilter(entry), name);
+    };
+    if (!AskSave("Save picture as", toStandard ? kPictureFilter : kHandsetFilter, asked)) return;
     std::string target = saveDialog.fileName;
 
     BusyScope busy(shell_);

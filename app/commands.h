@@ -67,8 +67,9 @@ public:
     FileDialogState saveDialog;
 
 private:
-    bool AskOpen(const std::string& title, const std::string& filter);
-    bool AskSave(const std::string& title, const std::string& filter);
+    bool AskOpen(const std::string& title, const std::string& filter, const FileDialogOptions& options = {});
+    // Save dialogs start in WorkFolder until they have been answered once.
+    bool AskSave(const std::string& title, const std::string& filter, FileDialogOptions options = {});
     std::string SelectedIconName() const;
     void ClosePreviewIfShowing();
 
@@ -86,6 +87,12 @@ TTargetFormat FormatForPictureFilter(int filterIndex);
 // The handset filter "Moto Bitmap 18-bit|*.k|Moto Bitmap 32-bit|*.k|Moto Image|*.g":
 // entry 1 gives 18-bit with mask, entry 2 32-bit, any other a .g image.
 TPictureKind ModeForHandsetFilter(int filterIndex);
+
+// The file a decoding of `source` writes for the chosen name: the name itself, or for
+// a .g picture the name with the extension its content deserves.
+std::string DecodedTarget(const std::string& source, const std::string& name);
+// The file an encoding of `source` in `mode` writes for the chosen name (.k or .g).
+std::string EncodedTarget(const std::string& source, TPictureKind mode, const std::string& name);
 
 // The description line: the shown name, two blanks, "WxH", three blanks, the type word.
 std::string DescriptionLine(const std::string& name, int width, int height, TPictureKind kind,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,8 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
-class QFileDialog;
 
 namespace tavro::app {
 
@@ -28,11 +29,25 @@ struct FileDialogState {
 
 enum class FileDialogKind { Open, Save };
 
+// What one showing of a file dialog asks beyond its kept state.
+struct FileDialogOptions {
+    // Where the dialog starts when no earlier answer to it says otherwise and the file
+    // name names no folder; empty: where it was.
+    std::string startFolder;
+    // A folder typed or picked is an answer too: the file name becomes that folder
+    // with a trailing "/".
+    bool acceptsFolder = false;
+    // The file that a chosen name and filter entry would write. When given, the dialog
+    // asks before taking a name whose file exists; No returns to the dialog.
+    std::function<std::string(const std::string& name, int filterIndex)> writes;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    // Shows a file dialog; true when the user confirmed a file.
-    virtual bool RunFileDialog(FileDialogKind kind, FileDialogState& state) = 0;
+    // Shows a file dialog with exactly the state's file name, an empty one included;
+    // true when the user confirmed a file.
+    virtual bool RunFileDialog(FileDialogKind kind, FileDialogState& state, const FileDialogOptions& options) = 0;
     // The colour picker, starting on `start` (0x00BBGGRR); the confirmed colour, or
     // none when the user cancelled.
     virtual std::optional<std::uint32_t> PickColor(std::uint32_t start) = 0;
@@ -51,18 +66,28 @@ public:
     explicit QtDialogs(QWidget* owner);
     ~QtDialogs() override;
 
-    bool RunFileDialog(FileDialogKind kind, FileDialogState& state) override;
+    bool RunFileDialog(FileDialogKind kind, FileDialogState& state, const FileDialogOptions& options) override;
     std::optional<std::uint32_t> PickColor(std::uint32_t start) override;
     void ShowStopBox(const std::string& caption, const std::string& text, const std::string& detail) override;
     void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override;
+
+    class FileDialog;
 
 private:
     QWidget* ActiveParent() const;
 
     QWidget* owner_;
-    std::unique_ptr<QFileDialog> open_;
-    std::unique_ptr<QFileDialog> save_;
+    std::unique_ptr<FileDialog> open_;
+    std::unique_ptr<FileDialog> save_;
 };
+
+// Makes a message box wide enough for its caption, which the window system would
+// otherwise cut to the width of a short text.
+void FitCaption(QMessageBox& box);
+
+// The question before a file is replaced, as Qt's own: "NAME already exists.", Yes
+// and No, No the default; true for Yes.
+bool AskReplace(QWidget* parent, const QString& title, const std::string& path);
 
 // A path's bytes as text for Qt, and back. Qt's own file-name conversion is used, so
 // that a name that is not valid in the locale's encoding survives the round trip.

@@ -81,6 +81,9 @@ TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     connect(Button1, &QPushButton::clicked, this, &TSDIAppForm::Button1Click);
 
     CheckBox1 = Placed(new QCheckBox("Show preview", client), "CheckBox1", {240, 88, 105, 17});
+    // A click leaves the keyboard in the list, so that the arrow keys go on moving
+    // through the icons with the preview shown.
+    CheckBox1->setFocusPolicy(Qt::TabFocus);
     connect(CheckBox1, &QCheckBox::clicked, this, &TSDIAppForm::CheckBox1Click);
 
     BuildMenus();

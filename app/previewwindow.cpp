@@ -10,6 +10,7 @@
 #include "app/windows.h"
 #include "archive/settings.h"
 #include "imaging/bitmap.h"
+#include "imaging/fileio.h"
 
 namespace tavro::app {
 
@@ -38,6 +39,8 @@ TForm2::TForm2()
     setWindowTitle("Icon Viewer");
     setFont(PixelFont("Tahoma", 11));
     SetOuterSize(this, kOuterWidth, kOuterHeight);
+    // Showing the preview leaves the keyboard where it was: in the main window's list.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     // Only the panel's rectangle is used: the picture area that every redraw fills.
     Panel1 = Placed(new QWidget(this), "Panel1", {16, 16, 240, 320});
@@ -50,7 +53,9 @@ TForm2::TForm2()
     ComboBox1->addItems({"1X", "2X", "4X", "8X"});
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText("Zoom");
-    // Typing into the box changes nothing; only picking an entry does.
+    // Typing into the box changes nothing; only picking an entry does. Qt takes a typed
+    // entry's text as a pick when the box is left or Return is pressed.
+    ComboBox1->installEventFilter(this);
     ComboBox1->lineEdit()->installEventFilter(this);
     connect(ComboBox1, &QComboBox::activated, this, &TForm2::ComboBox1Select);
 
@@ -58,6 +63,12 @@ TForm2::TForm2()
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm2::CheckBox1Click);
 
     FormCreate();
+}
+
+TForm2::~TForm2() {
+    for (const std::string& path : written_) {
+        if (!path.empty()) RemoveFile(path);
+    }
 }
 
 void TForm2::FormCreate() {
@@ -86,7 +97,14 @@ void TForm2::PreparePicture() {
     prepared_ = false;
     picture_ = QImage();
     TPictureKind kind = pkOther;
-    DecodePicture(RawPath, ImagePath, Format, kind);
+    const std::string before = ImagePath;
+    try {
+        DecodePicture(RawPath, ImagePath, Format, kind);
+    } catch (...) {
+        written_.insert({before, ImagePath});
+        throw;
+    }
+    written_.insert(ImagePath);
     const Bitmap loaded = LoadBitmap(ImagePath);
     const QRect placed =
         PreviewPlacement(loaded.Width(), loaded.Height(), CheckBox1->isChecked(), Zoom, Panel1->geometry());
@@ -101,7 +119,14 @@ void TForm2::PreparePicture() {
 }
 
 void TForm2::RedrawPreview() {
-    PreparePicture();
+    try {
+        PreparePicture();
+    } catch (...) {
+        // The area shows no picture rather than the previous icon's.
+        prepared_ = true;
+        repaint();
+        throw;
+    }
     repaint();
 }
 
@@ -112,7 +137,7 @@ void TForm2::paintEvent(QPaintEvent*) {
         try {
             PreparePicture();
         } catch (const std::exception&) {
-            return;
+            picture_ = QImage();
         }
     }
     prepared_ = false;
@@ -126,10 +151,23 @@ bool TForm2::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+void TForm2::RestoreZoomText() {
+    const int index = ComboBox1->currentIndex();
+    ComboBox1->setEditText(index < 0 ? QStringLiteral("Zoom") : ComboBox1->itemText(index));
+}
+
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ComboBox1->lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    if (watched == ComboBox1 || watched == ComboBox1->lineEdit()) {
+        // Before the box acts on leaving or on Return, its text is the entry in effect
+        // again, so that the box finds nothing typed to pick.
+        if (event->type() == QEvent::FocusOut) RestoreZoomText();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                RestoreZoomText();
+                return true;
+            }
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

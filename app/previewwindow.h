@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include <QImage>
@@ -26,6 +27,8 @@ class TForm2 : public QWidget {
     Q_OBJECT
 public:
     TForm2();
+    // Removes the temporary pictures its redraws wrote.
+    ~TForm2() override;
 
     int Zoom = 1;
     std::string RawPath;
@@ -57,10 +60,13 @@ private:
     void FormCreate();
     void PreparePicture();
     void RunRedraw();
+    // The zoom box shows the zoom in effect again: typed text changes nothing.
+    void RestoreZoomText();
 
     QImage picture_;  // the scaled picture of the last decoding
     QPoint position_;
     bool prepared_ = false;  // picture_ is fresh for the next paint
+    std::set<std::string> written_;  // every ImagePath a redraw has written
 };
 
 }  // namespace tavro::app

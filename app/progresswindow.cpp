@@ -1,7 +1,10 @@
 #include "app/progresswindow.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
+#include <QThread>
+#include <QWindow>
 
 #include "app/windows.h"
 
@@ -10,6 +13,8 @@ namespace tavro::app {
 namespace {
 constexpr int kOuterWidth = 347;
 constexpr int kOuterHeight = 93;
+// How long showing waits for the window system to put the window on the screen.
+constexpr int kExposeWaitMs = 500;
 }  // namespace
 
 TForm1::TForm1()
@@ -34,6 +39,15 @@ void TForm1::FormShow() {
 void TForm1::Show() {
     FormShow();
     show();
+    // The window system maps a window some time after it is shown, and the caller
+    // gives the event loop no chance until its work is done: wait for the window to
+    // be on the screen, so that its first frame is painted rather than left black.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() && waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(2);
+    }
     Flush();
 }
 

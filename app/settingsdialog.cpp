@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -88,11 +89,17 @@ void TOKRightDlg::Button1Click() {
     AppSettings.PendingBackColor = *picked;
 }
 
-// The format list drops down as soon as a key is typed in it.
+// The format list drops down as soon as a key that types is pressed in it. Esc, Enter,
+// Tab, the arrows and combinations with Ctrl or Alt do what they do in every dialog.
 bool TOKRightDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ComboBox1 && event->type() == QEvent::KeyPress) {
-        ComboBox1->showPopup();
-        return true;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool types = !key->text().isEmpty() && key->text().front().isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (types) {
+            ComboBox1->showPopup();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

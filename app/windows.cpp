@@ -1,5 +1,7 @@
 #include "app/windows.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -73,6 +75,21 @@ void CentreOnScreen(QWidget* window) {
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void CentreOver(QWidget* dialog, const QWidget* owner) {
+    if (owner == nullptr || !owner->isVisible()) return;
+    // Before its first showing a window has no size of its own yet: give it the one
+    // it would take.
+    if (!dialog->testAttribute(Qt::WA_Resized)) dialog->adjustSize();
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(owner->frameGeometry().center());
+    if (const QScreen* screen = owner->screen()) {
+        const QRect room = screen->availableGeometry();
+        frame.moveLeft(std::max(room.left(), std::min(frame.left(), room.right() + 1 - frame.width())));
+        frame.moveTop(std::max(room.top(), std::min(frame.top(), room.bottom() + 1 - frame.height())));
+    }
+    dialog->move(frame.topLeft());
 }
 
 }  // namespace tavro::app

@@ -30,4 +30,8 @@ void SetOuterSize(QWidget* window, int width, int height);
 // Centres a top-level window on its screen.
 void CentreOnScreen(QWidget* window);
 
+// Centres a dialog over the window that opens it (when that one is shown), kept on
+// the screen.
+void CentreOver(QWidget* dialog, const QWidget* owner);
+
 }  // namespace tavro::app

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
+#include <QString>
+
 namespace tavro {
 
 namespace {
@@ -86,21 +91,6 @@ void AppendUtf8(char32_t cp, std::string& out) {
     }
 }
 
-// Lower case for the letters a handset name uses: Latin A-Z and the Cyrillic
-// alphabet (А-Я and Ё-Џ); everything else is its own lower case.
-char32_t FoldCase(char32_t cp) {
-    if (cp >= U'A' && cp <= U'Z') return cp + 0x20;
-    if (cp >= 0x0410 && cp <= 0x042F) return cp + 0x20;
-    if (cp >= 0x0400 && cp <= 0x040F) return cp + 0x50;
-    return cp;
-}
-
-std::u32string FoldedKey(const std::string& name) {
-    std::u32string key = DecodeName(name);
-    std::transform(key.begin(), key.end(), key.begin(), FoldCase);
-    return key;
-}
-
 }  // namespace
 
 std::string DisplayName(const std::string& name) {
@@ -110,17 +100,26 @@ std::string DisplayName(const std::string& name) {
 }
 
 std::vector<std::string> SortedForList(std::vector<std::string> names) {
-    // Each name is decoded and folded once, not at every comparison of the sort.
+    // ICU's Russian collation: the Cyrillic alphabet (ё with е), then the Latin one,
+    // each in its alphabet's order; case plays no part. Fixed, not the user's locale,
+    // so that the desktop and the command line list the same order everywhere.
+    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // Each name is decoded and given its sort key once, not at every comparison.
     struct Keyed {
-        std::u32string key;
+        QCollatorSortKey key;
         std::string name;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(names.size());
-    for (std::string& name : names) keyed.push_back({FoldedKey(name), std::move(name)});
-    // Names that fold alike are ordered by their bytes (std::string compares them unsigned).
+    for (std::string& name : names) {
+        keyed.push_back({collator.sortKey(QString::fromStdString(DisplayName(name))), std::move(name)});
+    }
+    // Names that collate alike are ordered by their bytes (std::string compares them
+    // unsigned), so the order is the same on every run.
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        return a.key != b.key ? a.key < b.key : a.name < b.name;
+        const int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : a.name < b.name;
     });
     for (std::size_t i = 0; i < keyed.size(); ++i) names[i] = std::move(keyed[i].name);
     return names;

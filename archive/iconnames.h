@@ -14,9 +14,9 @@ namespace tavro {
 // each byte read as Windows-1251.
 std::string DisplayName(const std::string& name);
 
-// The names in the icon list's order: alphabetical by the shown text without regard to
-// the case of Latin and Cyrillic letters; names that differ only in case are ordered by
-// their bytes, so the order is the same on every run.
+// The names in the icon list's order: the shown text collated as a Russian reader
+// expects (Cyrillic letters in their alphabet's order with ё beside е, then Latin
+// ones), without regard to case; names that collate alike are ordered by their bytes.
 std::vector<std::string> SortedForList(std::vector<std::string> names);
 
 }  // namespace tavro

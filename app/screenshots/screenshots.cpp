@@ -26,7 +26,8 @@ namespace {
 class AnswerDialogs : public tavro::app::Dialogs {
 public:
     std::deque<std::string> files;
-    bool RunFileDialog(tavro::app::FileDialogKind, tavro::app::FileDialogState& state) override {
+    bool RunFileDialog(tavro::app::FileDialogKind, tavro::app::FileDialogState& state,
+                       const tavro::app::FileDialogOptions&) override {
         if (files.empty()) return false;
         state.fileName = files.front();
         files.pop_front();

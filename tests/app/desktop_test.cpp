@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -55,14 +60,17 @@ class ScriptedDialogs : public app::Dialogs {
 public:
     std::deque<std::optional<FileAnswer>> files;  // the next answer: a file, or cancel
     std::deque<std::optional<std::uint32_t>> colors;
-    Strings asked;  // "title|filter|file name" as each file dialog opened
-    Strings boxes;  // "caption|text|detail", the error box with "stop:" before
+    Strings asked;    // "title|filter|file name" as each file dialog opened
+    Strings boxes;    // "caption|text|detail", the error box with "stop:" before
+    Strings targets;  // the file each answer would write, where the dialog asks before replacing
 
-    bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state) override {
+    bool RunFileDialog(app::FileDialogKind, app::FileDialogState& state,
+                       const app::FileDialogOptions& options) override {
         asked.push_back(state.title + "|" + state.filter + "|" + state.fileName);
         const std::optional<FileAnswer> answer = files.empty() ? std::nullopt : files.front();
         if (!files.empty()) files.pop_front();
         if (!answer) return false;
+        if (options.writes) targets.push_back(options.writes(answer->fileName, answer->filterIndex));
         state.fileName = answer->fileName;
         state.filterIndex = answer->filterIndex;
         return true;
@@ -160,17 +168,21 @@ TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribesInOrder) {
     main.CheckBox1->click();
     EXPECT_TRUE(desktop.Form2->isVisible());
 
-    // Another archive replaces the list: names in order without regard to case, ties
-    // by their bytes, and Windows-1251 names shown as such.
+    // Another archive replaces the list: the Cyrillic alphabet (ё with е), then the
+    // Latin one, without regard to case, ties by their bytes; Windows-1251 names and
+    // UTF-8 names side by side.
     const std::string upper = "\xC0\xE1.txt", lower = "\xE0\xE2.txt";  // "Аб", "ав" in Windows-1251
+    const std::string yolka = "\xB8\xEB\xEA\xE0.k";                      // "ёлка" in Windows-1251
     WriteBytes(dir / "names.ezx",
-               BuildArchive(HeaderText(64),
-                            {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}}, {lower, {4}}, {upper, {5}}}));
+               BuildArchive(HeaderText(64), {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}}, {lower, {4}},
+                                             {upper, {5}}, {"Часы.k", {6}}, {yolka, {7}}, {"Ель.k", {8}},
+                                             {"елка.k", {9}}}));
     Open(dir / "names.ezx", dir.Path());
     Strings texts;
     for (int i = 0; i < main.ListBox1->count(); ++i)
         texts.push_back(main.ListBox1->item(i)->text().toStdString());
-    EXPECT_EQ(texts, (Strings{"a.txt", "B.txt", "b.txt", "Аб.txt", "ав.txt"}));
+    EXPECT_EQ(texts, (Strings{"Аб.txt", "ав.txt", "елка.k", "ёлка.k", "Ель.k", "Часы.k", "a.txt", "B.txt",
+                              "b.txt"}));
     main.ListBox1->setCurrentItem(main.ListBox1->findItems("Аб.txt", Qt::MatchExactly)[0]);  // no error box
     EXPECT_EQ(Description(), "Аб.txt  0x0   PNG");
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -348,6 +360,142 @@ TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
 
     EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");
     EXPECT_EQ(app::ErrorBoxText(""), "");
+}
+
+// Keys pressed in the settings' format list: those that type drop the list down, the
+// others do what they do in any dialog.
+TEST_F(DesktopTest, SettingsFormatListDropsDownOnlyForKeysThatType) {
+    app::TOKRightDlg& settings = *desktop.OKRightDlg;
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        std::string seen;
+    };
+    for (const Case& c : std::vector<Case>{{Qt::Key_P, Qt::NoModifier, "p", "drops down"},
+                                           {Qt::Key_Space, Qt::NoModifier, " ", "drops down"},
+                                           {Qt::Key_Escape, Qt::NoModifier, "\x1b", "Cancel"},
+                                           {Qt::Key_Return, Qt::NoModifier, "\r", "OK"},
+                                           {Qt::Key_Enter, Qt::KeypadModifier, "\r", "OK"},
+                                           {Qt::Key_Tab, Qt::NoModifier, "\t", "moves on"},
+                                           {Qt::Key_Backtab, Qt::ShiftModifier, "", "moves on"},
+                                           {Qt::Key_X, Qt::AltModifier, "x", "stays"},
+                                           {Qt::Key_Down, Qt::NoModifier, "", "stays"}}) {
+        std::string seen;
+        QTimer::singleShot(0, [&] {
+            settings.ComboBox1->setFocus();
+            QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
+            QApplication::sendEvent(settings.ComboBox1, &press);
+            if (!settings.isVisible()) return;
+            seen = settings.ComboBox1->view()->isVisible()        ? "drops down"
+                   : settings.focusWidget() != settings.ComboBox1 ? "moves on"
+                                                                  : "stays";
+            settings.ComboBox1->hidePopup();
+            settings.done(-1);
+        });
+        const int result = settings.exec();
+        if (seen.empty()) seen = result == QDialog::Accepted ? "OK" : "Cancel";
+        EXPECT_EQ(seen, c.seen) << c.key;
+    }
+    EXPECT_EQ(AppSettings.PendingFormat, 3);  // Down picked the next entry
+}
+
+// Typed text in the zoom box changes nothing, on Return, Tab or leaving the box; an
+// entry picked in its list does.
+TEST_F(DesktopTest, ZoomBoxIgnoresTypedText) {
+    app::TForm2& preview = *desktop.Form2;
+    QComboBox& zoom = *preview.ComboBox1;
+    preview.show();
+    auto type = [&](const QString& text, int key) {
+        zoom.setFocus();
+        zoom.lineEdit()->selectAll();
+        for (QChar ch : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, ch);
+            QApplication::sendEvent(&zoom, &press);
+        }
+        EXPECT_EQ(zoom.currentText(), text);
+        if (key != 0) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(&zoom, &press);
+        }
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);  // leaving the box
+        QApplication::sendEvent(&zoom, &out);
+    };
+    type("8X", Qt::Key_Return);
+    type("4X", Qt::Key_Tab);
+    type("2X", 0);
+    EXPECT_EQ(preview.Zoom, 1);
+    EXPECT_EQ(zoom.currentText(), "Zoom");
+    // Picked in the list: the zoom changes (the redraw's error, no raw file, is boxed).
+    zoom.showPopup();
+    zoom.view()->setCurrentIndex(zoom.model()->index(2, 0));
+    QKeyEvent pick(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(zoom.view(), &pick);
+    EXPECT_EQ(preview.Zoom, 4);
+    type("8X", Qt::Key_Return);
+    EXPECT_EQ(preview.Zoom, 4);
+    EXPECT_EQ(zoom.currentText(), "4X");
+}
+
+// Qt's own file dialogs: the name given is the name shown, empty included; a name
+// whose file exists is asked about, and No returns to the dialog.
+TEST_F(DesktopTest, FileDialogsShowTheGivenNameAndAskBeforeReplacing) {
+    app::QtDialogs real(&main);
+    WriteText(dir / "kept.bmp", "old");
+    std::filesystem::create_directory(dir / "sub");
+    app::FileDialogState state{"Save picture as", "BMP Image|*.bmp", "", 1};
+    app::FileDialogOptions options;
+    options.startFolder = dir.Path();
+    options.writes = [](const std::string& name, int) { return name; };
+    Strings seen;
+    auto dialog = [] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); };
+    auto field = [&] { return dialog()->findChild<QLineEdit*>("fileNameEdit"); };
+    // Presses the dialog's button with `name` typed; `answer` answers a question if one comes.
+    auto press = [&](const QString& name, QMessageBox::StandardButton answer) {
+        field()->setFocus();
+        field()->setText(name);
+        QTimer::singleShot(0, [&seen, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            seen.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
+            box->button(answer)->click();
+        });
+        static_cast<QDialog*>(dialog())->accept();  // the dialog's button
+        seen.push_back(dialog() != nullptr ? "still open" : "taken");
+    };
+    auto run = [&](const std::function<void()>& script) {
+        QTimer::singleShot(0, [&] {
+            seen.push_back("[" + field()->text().toStdString() + "] in " +
+                           dialog()->directory().absolutePath().toStdString() + "/");
+            script();
+            if (dialog() != nullptr) dialog()->reject();
+        });
+        return real.RunFileDialog(app::FileDialogKind::Save, state, options);
+    };
+    EXPECT_FALSE(run([&] {
+        const QPoint centre = main.frameGeometry().center() - dialog()->frameGeometry().center();
+        EXPECT_LE(centre.manhattanLength(), 10);  // over the main window
+        press("kept.bmp", QMessageBox::No);
+    }));
+    EXPECT_TRUE(run([&] { press("kept.bmp", QMessageBox::Yes); }));
+    EXPECT_EQ(state.fileName, dir / "kept.bmp");
+    state.fileName.clear();
+    EXPECT_FALSE(run([&] { press("", QMessageBox::Yes); }));  // nothing to take: the folder
+    const std::string question = "Save picture as: kept.bmp already exists.\nDo you want to replace it?";
+    const std::string start = "[] in " + dir.Path();
+    EXPECT_EQ(seen, (Strings{start, question, "still open", start, question, "taken", start, "still open"}));
+    EXPECT_EQ(ReadText(dir / "kept.bmp"), "old");
+
+    // Open EZX's folder dialog takes a typed folder as the answer.
+    app::FileDialogOptions folders;
+    folders.acceptsFolder = true;
+    folders.startFolder = dir.Path();
+    QTimer::singleShot(0, [&] {
+        field()->setText("sub");
+        static_cast<QDialog*>(dialog())->accept();  // the dialog's button
+    });
+    EXPECT_TRUE(real.RunFileDialog(app::FileDialogKind::Open, state, folders));
+    EXPECT_EQ(state.fileName, dir / "sub/");
 }
 
 }  // namespace

@@ -75,9 +75,11 @@ TEST_F(Cli, UnpackAndPackGiveTheArchiveBackByteForByte) {
 TEST_F(Cli, ListPrintsNamesSortedWithoutRegardToCase) {
     const Bytes clock = ReadBytes(Sample("raws/clock.k"));  // the others do not decode: listed all the same
     WriteBytes(dir / "three.ezx",
-               BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", clock, 1}, {"C.k", {0}, 2}}));
+               BuildArchive(HeaderText(24), {{"B.k", {0}, 0}, {"a.k", clock, 1}, {"C.k", {0}, 2},
+                                             {"Часы.k", {0}, 3}, {"\xB8\xEB\xEA\xE0.k", {0}, 4}}));
+    // Cyrillic first, ё with е ("ёлка" in Windows-1251, printed as its bytes when piped).
     EXPECT_EQ(RunTavro({"unpack", dir / "three.ezx", dir / "three", "--list", "--format", "png"}),
-              Exited(0, "a.k\nB.k\nC.k\n"));
+              Exited(0, "\xB8\xEB\xEA\xE0.k\nЧасы.k\na.k\nB.k\nC.k\n"));
     EXPECT_TRUE(Exists(dir / "three/icons/a.png"));
 }
 
