@@ -1,11 +1,16 @@
 #include "app/desktop.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "app/aboutbox.h"
@@ -42,6 +47,33 @@ bool DisplayConfigured() {
     return false;
 }
 
+// The end of the session (SIGTERM, SIGHUP) or Ctrl+C ends the program as before, but
+// first the preview removes its temporary pictures. The handler only writes the
+// signal's number; the event loop does the rest and then raises the signal again.
+int signalSockets[2] = {-1, -1};
+
+void OnEndSignal(int signal) {
+    const auto byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+}
+
+void CleanUpOnEndSignals(TForm2& preview) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0) return;
+    auto* notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, &preview);
+    QObject::connect(notifier, &QSocketNotifier::activated, [&preview] {
+        unsigned char signal = 0;
+        if (::read(signalSockets[1], &signal, 1) != 1) return;
+        preview.RemoveTemporaryPictures();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 Desktop::Desktop(Dialogs* dialogs)
@@ -74,6 +106,7 @@ int RunDesktop(int argc, char** argv, const std::string& archivePath) {
     QApplication::setWindowIcon(QIcon::fromTheme(TAVRO_APP_ID));
 
     Desktop desktop;
+    CleanUpOnEndSignals(*desktop.Form2);
     desktop.SDIAppForm->show();
     if (!archivePath.empty()) {
         QTimer::singleShot(0, desktop.SDIAppForm.get(),

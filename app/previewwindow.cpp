@@ -39,8 +39,12 @@ TForm2::TForm2()
     setWindowTitle("Icon Viewer");
     setFont(PixelFont("Tahoma", 11));
     SetOuterSize(this, kOuterWidth, kOuterHeight);
-    // Showing the preview leaves the keyboard where it was: in the main window's list.
+    // The preview never takes the keyboard: it stays in the main window's list, so the
+    // arrow keys go on moving through the icons. (Showing without activating is not
+    // enough: a window manager may give a window the keyboard when it maps it again.)
+    // Its controls are worked with the mouse; typing into the zoom box changes nothing.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
 
     // Only the panel's rectangle is used: the picture area that every redraw fills.
     Panel1 = Placed(new QWidget(this), "Panel1", {16, 16, 240, 320});
@@ -65,10 +69,13 @@ TForm2::TForm2()
     FormCreate();
 }
 
-TForm2::~TForm2() {
+TForm2::~TForm2() { RemoveTemporaryPictures(); }
+
+void TForm2::RemoveTemporaryPictures() {
     for (const std::string& path : written_) {
         if (!path.empty()) RemoveFile(path);
     }
+    written_.clear();
 }
 
 void TForm2::FormCreate() {

@@ -27,8 +27,10 @@ class TForm2 : public QWidget {
     Q_OBJECT
 public:
     TForm2();
-    // Removes the temporary pictures its redraws wrote.
     ~TForm2() override;
+
+    // Removes the temporary pictures its redraws wrote; done when it is destroyed.
+    void RemoveTemporaryPictures();
 
     int Zoom = 1;
     std::string RawPath;

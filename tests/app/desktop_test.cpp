@@ -239,10 +239,17 @@ TEST_F(DesktopTest, SaveAndConvertPicturesInEachFormat) {
     }
     EXPECT_EQ(dialogs.asked.back(), "Save picture as|BMP Image|*.bmp|GIF Image|*.gif|PNG Image|*.png|");
     EXPECT_EQ(dialogs.boxes.size(), 1u);
+    // The dialog asks about the file that will be written: a .g icon's by its content.
+    main.ListBox1->setCurrentItem(main.ListBox1->findItems("logo.g", Qt::MatchExactly)[0]);
+    dialogs.files = {FileAnswer{dir / "logo", 1}};
+    main.Button1Click();
+    EXPECT_EQ(dialogs.targets.back(), dir / "logo.png");
+    EXPECT_TRUE(Exists(dir / "logo.png"));
 
     // Convert image, and Convert all in both directions.
     dialogs.asked.clear();
     dialogs.boxes.clear();
+    dialogs.targets.clear();
     const std::string clock = dir / "raws/clock.k";
     dialogs.files = {FileAnswer{clock, 1},           FileAnswer{dir / "clock.png", 3},
                      FileAnswer{dir / "clock.png", 2}, FileAnswer{dir / "again.k", 2},  // a PNG always becomes .g
@@ -256,6 +263,7 @@ TEST_F(DesktopTest, SaveAndConvertPicturesInEachFormat) {
     EXPECT_FALSE(Exists(dir / "none.k"));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_TRUE(dialogs.boxes[0].ends_with("|" + clock));
+    EXPECT_EQ(dialogs.targets, (Strings{dir / "clock.png", dir / "again.g", dir / "fromBmp.k", dir / "none"}));
 
     std::filesystem::create_directories(dir / "standard");
     std::filesystem::create_directories(dir / "handset");
@@ -357,6 +365,18 @@ TEST_F(DesktopTest, ErrorsEndTheCommandInTheirBoxes) {
     main.FileSave1Execute();
     EXPECT_EQ(dialogs.boxes, (Strings{"Not Found|a.g|", kStop + "File not open.|" + dir / "f/conv/a.g"}));
     EXPECT_FALSE(desktop.Form1->isVisible());
+
+    // A raw file that vanished: the box, and neither the description nor the preview
+    // keeps the icon shown before.
+    dialogs.boxes.clear();
+    std::filesystem::remove_all(dir / "raws");
+    main.CheckBox1->click();
+    Open(kSample, dir.Path());
+    std::filesystem::remove(dir / "raws/volume.k");
+    main.ListBox1->setCurrentItem(main.ListBox1->findItems("volume.k", Qt::MatchExactly)[0]);
+    EXPECT_EQ(dialogs.boxes, (Strings{kStop + "File not found.|" + dir / "raws/volume.k"}));
+    EXPECT_EQ(Description(), "");
+    EXPECT_EQ(PreviewPixel(136, 176), 0xFF000000u);  // the area's middle: background only
 
     EXPECT_EQ(app::ErrorBoxText("ends."), "ends.");
     EXPECT_EQ(app::ErrorBoxText(""), "");
