@@ -105,20 +105,27 @@ std::vector<std::string> SortedForList(std::vector<std::string> names) {
     // so that the desktop and the command line list the same order everywhere.
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    // Each name is decoded and given its sort key once, not at every comparison.
+    // The part before the extension is collated first, the extension after it, so that
+    // "envelope.k" comes before "envelope_new.k" (the collation puts "_" before ".").
+    // Each name is decoded and given its keys once, not at every comparison.
     struct Keyed {
-        QCollatorSortKey key;
+        QCollatorSortKey stem;
+        QCollatorSortKey extension;
         std::string name;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(names.size());
     for (std::string& name : names) {
-        keyed.push_back({collator.sortKey(QString::fromStdString(DisplayName(name))), std::move(name)});
+        const QString text = QString::fromStdString(DisplayName(name));
+        const qsizetype dot = text.lastIndexOf(u'.');
+        const qsizetype split = dot < 0 ? text.size() : dot;
+        keyed.push_back({collator.sortKey(text.left(split)), collator.sortKey(text.mid(split)), std::move(name)});
     }
     // Names that collate alike are ordered by their bytes (std::string compares them
     // unsigned), so the order is the same on every run.
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        const int order = a.key.compare(b.key);
+        int order = a.stem.compare(b.stem);
+        if (order == 0) order = a.extension.compare(b.extension);
         return order != 0 ? order < 0 : a.name < b.name;
     });
     for (std::size_t i = 0; i < keyed.size(); ++i) names[i] = std::move(keyed[i].name);

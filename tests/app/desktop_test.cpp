@@ -181,13 +181,13 @@ TEST_F(DesktopTest, OpenEzxWithPreviewListsShowsAndDescribesInOrder) {
     WriteBytes(dir / "names.ezx",
                BuildArchive(HeaderText(64), {{"b.txt", {1}}, {"B.txt", {2}}, {"a.txt", {3}}, {lower, {4}},
                                              {upper, {5}}, {"Часы.k", {6}}, {yolka, {7}}, {"Ель.k", {8}},
-                                             {"елка.k", {9}}}));
+                                             {"елка.k", {9}}, {"b_x.txt", {10}}}));
     Open(dir / "names.ezx", dir.Path());
     Strings texts;
     for (int i = 0; i < main.ListBox1->count(); ++i)
         texts.push_back(main.ListBox1->item(i)->text().toStdString());
     EXPECT_EQ(texts, (Strings{"Аб.txt", "ав.txt", "елка.k", "ёлка.k", "Ель.k", "Часы.k", "a.txt", "B.txt",
-                              "b.txt"}));
+                              "b.txt", "b_x.txt"}));  // a name before its longer forms
     main.ListBox1->setCurrentItem(main.ListBox1->findItems("Аб.txt", Qt::MatchExactly)[0]);  // no error box
     EXPECT_EQ(Description(), "Аб.txt  0x0   PNG");
     EXPECT_TRUE(dialogs.boxes.empty());
