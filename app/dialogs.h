@@ -71,9 +71,9 @@ public:
     void ShowStopBox(const std::string& caption, const std::string& text, const std::string& detail) override;
     void ShowMessageBox(const std::string& caption, const std::string& text, bool owned) override;
 
+private:
     class FileDialog;
 
-private:
     QWidget* ActiveParent() const;
 
     QWidget* owner_;
