@@ -9,7 +9,7 @@
 
 #include "app/windows.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 
 namespace tavro::app {
 

@@ -1,5 +1,7 @@
 #include "imaging/bmpfile.h"
 
+#include "imaging/bitmap.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>

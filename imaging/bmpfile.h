@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-
-#include "imaging/bitmap.h"
+class QImage;
 
 namespace tavro {
+
+class Bitmap;  // imaging/bitmap.h
 
 constexpr std::size_t kBmpFileHeaderSize = 14;
 constexpr std::size_t kBmpInfoHeaderSize = 40;

@@ -1,5 +1,7 @@
 #include "imaging/gifwriter.h"
 
+#include "imaging/bitmap.h"
+
 #include <gif_lib.h>
 #include <libimagequant.h>
 

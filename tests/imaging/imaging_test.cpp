@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "imaging/batch.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/bmpfile.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
