@@ -14,6 +14,8 @@
 #include "imaging/bmpfile.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
+#include "imaging/kbitmap.h"
+#include "imaging/rawpicture.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {
@@ -190,12 +192,8 @@ TEST(Conversion, EncodeByModeAndSource) {
 
 // The .k writer's rows and mask rows, and the .raw writer's pixels and mask, byte for byte.
 TEST(Conversion, EncodeHandsetPicturesByteForByte) {
-    TempDir dir;
-    auto encode = [&](const Bitmap& b, TPictureKind kind) {
-        SaveBitmap(b, dir / "src.bmp", "image/bmp");
-        std::string dest = dir / "out";
-        EncodePicture(dir / "src.bmp", kind, dest);
-        return ReadBytes(dest);
+    auto encode = [](const Bitmap& b, TPictureKind kind) {
+        return kind == pkRaw ? EncodeRawPicture(b, "src") : EncodeKBitmap18(b, kind == pkK18Masked, "src");
     };
     // Red 255 -> 63 in bits 12-17, green 128 -> 32 in bits 6-11, blue 1 -> 0: the two
     // low bits are dropped, not rounded; then one byte of padding.
@@ -219,22 +217,15 @@ TEST(Conversion, EncodeHandsetPicturesByteForByte) {
     body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0});
     EXPECT_EQ(encode(b, pkK18Masked), KFile(33, 2, 18, 100, body));
 
-    // .raw: channels cut to 5-6-5, alpha 0 alone transparent (mask bit 1), under a name
-    // that carries the size.
+    // .raw: channels cut to 5-6-5, alpha 0 alone transparent (mask bit 1).
     Bitmap cut(1, 2);
     cut.SetPixel(0, 0, PackArgb(1, 0xFF, 0x07, 0x0F));
     EXPECT_EQ(encode(cut, pkRaw), (Bytes{0xF8, 0x21, 0x00, 0x00, 0x40, 0x00}));
-    EXPECT_TRUE(Exists(dir / "out(1x2).raw"));
     // The exact inverse of the reader: every kind of pixel, transparent ones keeping
     // their colour; 9 mask bits need two bytes.
-    WriteBytes(dir / "in(3x3).raw", kRaw3);
-    std::string icon = dir / "icon.bmp";
-    TPictureKind kind = pkOther;
-    ASSERT_TRUE(DecodePicture(dir / "in(3x3).raw", icon, tfBmp, kind));
-    EXPECT_EQ(encode(LoadBitmap(icon), pkRaw), kRaw3);
-    // Beyond the pixels a .raw picture holds: refused, nothing written.
+    EXPECT_EQ(encode(DecodeRawBitmap(kRaw3, 3, 3, "in"), pkRaw), kRaw3);
+    // Beyond the pixels a .raw picture holds: refused.
     EXPECT_THROW(encode(Bitmap(197, 197), pkRaw), DataError);
-    EXPECT_FALSE(Exists(dir / "out(197x197).raw"));
 }
 
 // Rows of a 2 x 2 32-bit bitmap in file order, B G R A: (10,20,30) alpha 0x40 and
