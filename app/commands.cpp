@@ -8,7 +8,7 @@
 #include "archive/pack.h"
 #include "archive/settings.h"
 #include "imaging/batch.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gimage.h"

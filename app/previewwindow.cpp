@@ -9,8 +9,8 @@
 
 #include "app/windows.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
 #include "imaging/fileio.h"
+#include "imaging/standard.h"
 
 namespace tavro::app {
 

@@ -12,6 +12,7 @@
 #include "app/dialogs.h"
 #include "app/windows.h"
 #include "archive/settings.h"
+#include "imaging/formats.h"
 
 namespace tavro::app {
 
@@ -45,7 +46,7 @@ TOKRightDlg::TOKRightDlg(Dialogs& dialogs)
 
     // The entry's index is the target format's value.
     ComboBox1 = Placed(new QComboBox(this), "ComboBox1", {32, 96, 153, 21});
-    ComboBox1->addItems({"GIF image (.GIF)", "PNG image (.PNG)", "32-bit bitmap (.BMP)", "JPEG image (.JPG)"});
+    for (const StandardFormat& f : kStandardFormats) ComboBox1->addItem(f.label);
     ComboBox1->setMaxVisibleItems(4);
     ComboBox1->installEventFilter(this);
     connect(ComboBox1, &QComboBox::activated, this, &TOKRightDlg::ComboBox1Select);

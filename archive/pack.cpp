@@ -39,7 +39,7 @@
 
 #include "archive/convertedicons.h"
 #include "archive/nameindex.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/bytes.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"

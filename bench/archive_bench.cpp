@@ -30,7 +30,7 @@
 #include "archive/nameindex.h"
 #include "archive/pack.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/bytes.h"
 #include "imaging/fileio.h"
 

@@ -32,9 +32,13 @@ const std::map<std::string, std::string> kUsage = {
     {"info", "tavro info FILE [--format bmp|png|gif|jpeg]"},
 };
 
-// The words the options take, mapped to the core's values after parsing.
-const std::map<std::string, TTargetFormat> kFormats = {
-    {"bmp", tfBmp}, {"png", tfPng}, {"gif", tfGif}, {"jpeg", tfJpeg}, {"jpg", tfJpeg}};
+// The words the options take, mapped to the core's values after parsing: each
+// format's word, and "jpg" beside "jpeg".
+const std::map<std::string, TTargetFormat> kFormats = [] {
+    std::map<std::string, TTargetFormat> words = {{"jpg", tfJpeg}};
+    for (const StandardFormat& f : kStandardFormats) words.emplace(f.word, f.format);
+    return words;
+}();
 
 const std::map<std::string, std::uint8_t> kHandsetModes = {
     {"k18", pkK18Masked}, {"k18-nomask", pkK18}, {"k32", pkK32}, {"g", pkG}, {"raw", pkRaw}};

@@ -17,7 +17,7 @@
 #include "archive/reader.h"
 #include "archive/settings.h"
 #include "cli/terminal.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/paths.h"
@@ -63,53 +63,7 @@ void MakeFolders(const std::string& folder) {
     throw DataError(folder, "is a file, not a folder");
 }
 
-// A private folder under the system's temporary folder, removed with its content.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tavro-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) ThrowIoError(tmpl);
-        path_ = tmpl + "/";
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-struct Measure {
-    TPictureKind kind = pkOther;
-    bool sized = false;  // width and height are known
-    int width = 0;
-    int height = 0;
-};
-
-// The kind of a picture and its size as the desktop finds it: a handset picture is
-// decoded into a scratch picture through the conversion door and measured there, a
-// standard picture is measured directly. DataError from the decoders goes on up.
-Measure MeasurePicture(const std::string& path, const ScratchFolder& scratch) {
-    Measure m;
-    m.kind = DetectPictureKind(path);
-    std::string measured = path;
-    if (m.kind != pkOther) {
-        measured = scratch.Path() + "measure.png";
-        if (!DecodePicture(path, measured, tfPng, m.kind)) return m;
-    }
-    Bitmap bitmap = LoadBitmap(measured);
-    if (measured != path) RemoveFile(measured);
-    m.sized = !bitmap.IsNull();
-    m.width = bitmap.Width();
-    m.height = bitmap.Height();
-    return m;
-}
-
-std::string SizeText(const Measure& m) {
+std::string SizeText(const PictureMeasure& m) {
     return m.sized ? std::to_string(m.width) + "x" + std::to_string(m.height) : "-";
 }
 
@@ -133,7 +87,6 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 int InfoArchive(const InfoOptions& options) {
     ArchiveReader reader(options.file);
     const std::vector<ArchiveSlot> table = reader.ReadSlots();
-    ScratchFolder scratch;
     std::vector<std::uint8_t> entry(kPictureAreaSize);
 
     std::size_t nameWidth = 4;
@@ -153,23 +106,18 @@ int InfoArchive(const InfoOptions& options) {
         ++entries;
         bytes += slot.presentSize;
 
-        // The entry goes through a scratch file under its own file name, so that the
-        // kind and (for .raw) the size come from its name exactly as on extraction.
-        std::string base = FileNamePart(slot.name);
-        if (base.empty() || base == "." || base == "..") base = "entry";
-        std::string entryPath = scratch.Path() + std::to_string(slot.index) + "-" + base;
-        const std::size_t got = reader.ReadEntry(slot, entry.data());
-        WriteWholeFile(entryPath, std::span<const std::uint8_t>(entry.data(), got));
-        Measure m;
-        std::string kind;
+        // The entry is measured in memory under its own file name, so that the kind
+        // and (for .raw) the size come from its name exactly as on extraction.
+        const std::string base = FileNamePart(slot.name);
+        const std::span<const std::uint8_t> bytes(entry.data(), reader.ReadEntry(slot, entry.data()));
+        PictureMeasure m;
         try {
-            m = MeasurePicture(entryPath, scratch);
-            kind = KindName(m.kind);
+            m = MeasurePicture(base, bytes);
         } catch (const DataError&) {
             // A damaged picture still gets its line; its size stays unknown.
-            kind = KindName(DetectPictureKind(entryPath));
+            m = PictureMeasure{PictureKindOf(base, bytes)};
         }
-        RemoveFile(entryPath);
+        const std::string kind = KindName(m.kind);
 
         std::string sizeText = std::to_string(slot.presentSize);
         if (slot.presentSize != slot.storedSize) sizeText += " (of " + std::to_string(slot.storedSize) + ")";
@@ -183,8 +131,7 @@ int InfoArchive(const InfoOptions& options) {
 }
 
 int InfoPicture(const InfoOptions& options) {
-    ScratchFolder scratch;
-    Measure m = MeasurePicture(options.file, scratch);
+    const PictureMeasure m = MeasurePicture(options.file);
     if (!m.sized) {
         if (m.kind == pkRaw) throw DataError(options.file, "the name gives no picture size, as in icon(16x16).raw");
         if (m.kind == pkOther) throw DataError(options.file, "not a picture that Tavro can read");
@@ -198,15 +145,6 @@ int InfoPicture(const InfoOptions& options) {
 }
 
 }  // namespace
-
-std::optional<TTargetFormat> FormatForExtension(const std::string& path) {
-    std::string ext = UpperExtension(path);
-    if (ext == ".BMP") return tfBmp;
-    if (ext == ".PNG") return tfPng;
-    if (ext == ".GIF") return tfGif;
-    if (ext == ".JPG" || ext == ".JPEG") return tfJpeg;
-    return std::nullopt;
-}
 
 int RunUnpack(const UnpackOptions& options) {
     // A missing archive is reported before the folder is made: nothing is written then.
@@ -249,7 +187,7 @@ int RunPack(const PackOptions& options) {
 int RunConvert(const ConvertOptions& options) {
     std::optional<TTargetFormat> format = options.format;
     if (!options.handsetMode && !format) {
-        format = FormatForExtension(options.target);
+        format = FormatOfExtension(options.target);
         // A .g keeps the format of its content whatever is asked: nothing to name.
         if (!format && UpperExtension(options.source) == ".G") format = tfBmp;
         if (!format) {

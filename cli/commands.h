@@ -62,8 +62,4 @@ int RunConvert(const ConvertOptions& options);
 int RunConvertAll(const ConvertAllOptions& options);
 int RunInfo(const InfoOptions& options);
 
-// The standard format an extension names (".bmp", ".png", ".gif", ".jpg", ".jpeg",
-// in any case), or none.
-std::optional<TTargetFormat> FormatForExtension(const std::string& path);
-
 }  // namespace tavro::cli

@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "archive/format.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/bytes.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
@@ -53,11 +53,7 @@ void WarmUpImaging() {
     done = true;
     Bitmap b(3, 2);
     b.SetPixel(1, 1, 0x80FF0000u);
-    for (const char* mime : TargetMimeTypes) {
-        SaveBitmap(b, ScratchDir() + "warm-up", mime);
-        LoadBitmap(ScratchDir() + "warm-up");
-    }
-    RemoveFile(ScratchDir() + "warm-up");
+    for (const char* mime : TargetMimeTypes) DecodeBitmap(EncodeBitmap(b, mime, "warm-up"));
 }
 
 void MakePackFolder(const std::string& folder) {

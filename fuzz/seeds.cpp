@@ -16,7 +16,7 @@
 #include "archive/pack.h"
 #include "archive/reader.h"
 #include "fuzz/fuzzsupport.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/bytes.h"
 #include "imaging/kbitmap.h"
 
@@ -47,11 +47,12 @@ std::string Picture(int width, int height, const char* mime, int kind = pkG) {
         const std::uint32_t alpha = i % 5 == 0 ? 0 : (i % 3 == 0 ? 1 : 255);
         b.SetPixel(i % width, i / width, PackArgb(alpha, i * 37 & 0xFF, i * 53 & 0xFF, (i * i + 91) & 0xFF));
     }
-    const std::string path = fuzz::ScratchDir() + "picture", k = fuzz::ScratchDir() + "picture.k";
-    SaveBitmap(b, path, mime);
-    if (kind == pkG) return Slurp(path);
-    kind == pkK32 ? WriteKBitmap32(path, k) : WriteKBitmap18(path, k, kind == pkK18Masked);
-    return Slurp(k);
+    std::vector<std::uint8_t> file = EncodeBitmap(b, mime, "picture");
+    if (kind != pkG) {
+        const Bitmap loaded = DecodeBitmap(file);
+        file = kind == pkK32 ? EncodeKBitmap32(loaded, "picture") : EncodeKBitmap18(loaded, kind == pkK18Masked, "picture");
+    }
+    return std::string(file.begin(), file.end());
 }
 
 // A structure file for the pack harness's folder, written with the format's own writer.

@@ -1,5 +1,7 @@
 #include "imaging/bmpfile.h"
 
+#include "imaging/bitmap.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -58,7 +60,7 @@ std::vector<std::uint8_t> EncodeBmp32(const Bitmap& bitmap, const std::string& p
 }
 
 bool ApplyBmp32Alpha(std::span<const std::uint8_t> file, QImage& image) {
-    if (file.size() < kBmpHeaderSize || file[0] != 'B' || file[1] != 'M') return false;
+    if (file.size() < kBmpHeaderSize) return false;
     if (image.format() != QImage::Format_ARGB32) return false;
     const std::uint8_t* h = file.data();
     const std::uint32_t pixelOffset = load_u32le(h + 10);

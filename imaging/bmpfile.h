@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-
-#include "imaging/bitmap.h"
+class QImage;
 
 namespace tavro {
+
+class Bitmap;  // imaging/bitmap.h
 
 constexpr std::size_t kBmpFileHeaderSize = 14;
 constexpr std::size_t kBmpInfoHeaderSize = 40;
@@ -40,11 +40,12 @@ constexpr std::uint32_t kBmpCompressionBitfields = 3;  // BI_BITFIELDS
 // destination in the DataError raised for a picture too large for the format.
 std::vector<std::uint8_t> EncodeBmp32(const Bitmap& bitmap, const std::string& path);
 
-// For a 32-bit BI_RGB BMP, copies the fourth byte of every stored pixel into the
-// alpha of `image` (Format_ARGB32, already decoded from the same bytes): the usual
+// For a 32-bit BI_RGB BMP (`file`, already recognised as a BMP by its signature),
+// copies the fourth byte of every stored pixel into the alpha of `image`
+// (Format_ARGB32, already decoded from the same bytes): the usual
 // decoders read such files as opaque. Pixels are located by the header's pixel-data
 // offset; negative heights are top-down rows. Pixels whose bytes lie outside the file
-// keep their alpha. Returns false, touching nothing, when the bytes are not such a
+// keep their alpha. Returns false, touching nothing, when the bitmap is not such a
 // file or the sizes disagree. A BI_BITFIELDS BMP is not such a file: its masks say
 // where its channels are, and its fourth byte is alpha only when an alpha mask says so.
 bool ApplyBmp32Alpha(std::span<const std::uint8_t> file, QImage& image);

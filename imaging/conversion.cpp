@@ -1,30 +1,60 @@
 // The single door through which pictures are converted: the kind of a file from its
-// extension (and, for ".k", its header and size), then the format module that reads
-// or writes it.
+// extension (and, for ".k", its header and size), then the format module that decodes
+// or encodes it in memory. Only this door (with LoadBitmap and SaveBitmap for standard
+// pictures) opens and writes picture files.
 #include "imaging/conversion.h"
 
+#include <algorithm>
 #include <array>
-#include <stdexcept>
 
 #include "imaging/bitmap.h"
-#include "imaging/bytes.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gimage.h"
 #include "imaging/kbitmap.h"
 #include "imaging/paths.h"
 #include "imaging/rawpicture.h"
+#include "imaging/standard.h"
 
 namespace tavro {
 
 namespace {
 
-// The header of a .k file. A file shorter than the header leaves the missing
-// fields 0: short reads are not errors.
-KHeader ReadKHeader(File& file) {
-    std::array<std::uint8_t, kKHeaderSize> bytes{};
-    file.Read(bytes.data(), bytes.size());
-    return ParseKHeader(bytes.data());
+// The kind by extension, and for a .k by its header and its file's size.
+TPictureKind KindOf(const std::string& name, std::span<const std::uint8_t> header, std::uint64_t size) {
+    const std::string ext = UpperExtension(name);
+    if (ext == ".RAW") return pkRaw;
+    if (ext == ".G") return pkG;
+    if (ext != ".K") return pkOther;
+    const KHeader h = ParseKHeader(header);
+    if (h.depth != kDepth18) return pkK32;
+    return KHasMask(h, size) ? pkK18Masked : pkK18;
+}
+
+// The size in a .raw name when it is usable: both sides not 0.
+bool UsableRawSize(const std::string& name, std::int32_t& width, std::int32_t& height) {
+    return ParseRawSize(name, width, height) && width != 0 && height != 0;
+}
+
+// The start of a file, at most `limit` bytes of it; short reads are not errors.
+std::vector<std::uint8_t> ReadUpTo(const std::string& path, std::uint64_t limit, std::uint64_t* size = nullptr) {
+    File in = File::OpenRead(path);
+    const std::uint64_t total = in.Size();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(total, limit)));
+    bytes.resize(in.Read(bytes.data(), bytes.size()));
+    in.Close();
+    if (size != nullptr) *size = bytes.size() < limit ? bytes.size() : total;  // a file that shrank while read
+    return bytes;
+}
+
+// The bytes of a handset picture file that its decoder reads. A .raw picture's size
+// is checked before the file is opened.
+std::vector<std::uint8_t> ReadHandsetPicture(const std::string& path, TPictureKind kind) {
+    std::uint64_t limit = kMaxPictureFileSize + 1;  // .g: one byte more tells a file over the limit
+    std::int32_t width = 0, height = 0;
+    if (kind == pkRaw && UsableRawSize(path, width, height)) limit = RawPictureBytes(width, height, path);
+    if (kind == pkK18Masked || kind == pkK18 || kind == pkK32) limit = kKMaxReadSize;
+    return ReadUpTo(path, limit);
 }
 
 // The mode that encoding follows: a GIF or PNG is already what a .g holds, so it is
@@ -34,117 +64,109 @@ std::uint8_t HandsetMode(const std::string& source, std::uint8_t mode) {
     return (ext == ".GIF" || ext == ".PNG") ? std::uint8_t{pkG} : mode;
 }
 
-std::string MimeFor(TTargetFormat target) {
-    if (target >= TargetMimeTypes.size()) {
-        throw std::invalid_argument("unknown target format " + std::to_string(static_cast<int>(target)));
-    }
-    return TargetMimeTypes[target];
+// A .g file's picture is its content. The new name reaches the caller before the
+// copy, as a failed copy raises IoError: the caller then knows that nothing usable
+// stands under that name.
+void CopyGImage(const std::string& source, std::string& dest, const std::string& extension) {
+    dest = ChangeExtension(dest, extension);
+    CopyFileReplacing(source, dest);
 }
+
+// The handset picture of a loaded source, in memory: `dest` gets the name it is
+// written under (for .k before encoding, for .raw after).
+std::vector<std::uint8_t> EncodeHandsetPicture(const std::string& source, std::uint8_t mode, std::string& dest,
+                                               DecodeNotes* notes) {
+    if (mode == pkK18Masked || mode == pkK18 || mode == pkK32) dest = ChangeExtension(dest, ".k");
+    const Bitmap bitmap = LoadPictureSource(source, notes);
+    if (mode == pkK32) return EncodeKBitmap32(bitmap, source);
+    if (mode != pkRaw) return EncodeKBitmap18(bitmap, mode == pkK18Masked, source);
+    std::vector<std::uint8_t> bytes = EncodeRawPicture(bitmap, source);
+    dest = RawNameForSize(dest, bitmap.Width(), bitmap.Height());
+    return bytes;
+}
+
+bool HasWriter(std::uint8_t mode) { return mode <= pkG; }
 
 }  // namespace
 
 TPictureKind DetectPictureKind(const std::string& path) {
     const std::string ext = UpperExtension(path);
-    if (ext == ".RAW") return pkRaw;
-    if (ext == ".G") return pkG;
-    if (ext != ".K") return pkOther;
+    if (ext != ".K") return KindOf(path, {}, 0);
+    std::uint64_t size = 0;
+    const std::vector<std::uint8_t> header = ReadUpTo(path, kKHeaderSize, &size);
+    return KindOf(path, header, size);
+}
 
-    File file = File::OpenRead(path);
-    const std::uint64_t size = file.Size();
-    const KHeader header = ReadKHeader(file);
-    file.Close();
-    if (header.depth != kDepth18) return pkK32;
-    return KHasMask(header, size) ? pkK18Masked : pkK18;
+TPictureKind PictureKindOf(const std::string& name, std::span<const std::uint8_t> bytes) {
+    return KindOf(name, bytes, bytes.size());
+}
+
+Bitmap DecodeHandsetPicture(const std::string& name, TPictureKind kind, std::span<const std::uint8_t> bytes) {
+    std::int32_t width = 0, height = 0;
+    switch (kind) {
+        case pkRaw:
+            if (!UsableRawSize(name, width, height)) return Bitmap();
+            return DecodeRawBitmap(bytes, width, height, name);
+        case pkK18Masked:
+        case pkK18:
+            return DecodeKBitmap18(bytes, kind == pkK18Masked, name);
+        case pkK32:
+            return DecodeKBitmap32(bytes, name);
+        case pkG:
+            return DecodeBitmap(bytes);
+        default:
+            return Bitmap();
+    }
 }
 
 bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat target, TPictureKind& kind) {
     kind = DetectPictureKind(source);
-    switch (kind) {
-        case pkRaw: {
-            std::int32_t width = 0;
-            std::int32_t height = 0;
-            if (!ParseRawSize(source, width, height) || width == 0 || height == 0) return false;
-            ReadRawPicture(source, dest, width, MimeFor(target), height);
-            return true;
-        }
-        case pkK18Masked:
-            ReadKBitmap18(source, dest, true, MimeFor(target));
-            return true;
-        case pkK18:
-            ReadKBitmap18(source, dest, false, MimeFor(target));
-            return true;
-        case pkK32:
-            ReadKBitmap32(source, dest, MimeFor(target));
-            return true;
-        case pkG:
-            // The content decides the extension; the target format plays no part.
-            ReadGImage(source, dest);
-            return true;
-        case pkOther:
-            break;
+    std::int32_t width = 0, height = 0;
+    if (kind == pkOther || (kind == pkRaw && !UsableRawSize(source, width, height))) return false;
+    if (kind == pkG) {
+        // The content decides the extension; the target format plays no part.
+        CopyGImage(source, dest, GImageExtension(ReadUpTo(source, kGSignatureSize)));
+        return true;
     }
-    return false;
+    const std::string mime = FormatRow(target, source).mime;
+    SaveBitmap(DecodeHandsetPicture(source, kind, ReadHandsetPicture(source, kind)), dest, mime);
+    return true;
 }
 
 void EncodePicture(const std::string& source, std::uint8_t mode, std::string& dest,
                    const ConversionWarning& warn) {
     DecodeNotes notes;
-    // A .g copy is streamed, whatever its size.
-    if (HandsetMode(source, mode) == pkG) {
-        WriteGImage(source, dest);
-    } else if (auto picture = EncodePictureBytes(source, mode, dest, 0, &notes)) {
-        WriteWholeFile(dest, picture->bytes);
+    mode = HandsetMode(source, mode);
+    if (mode == pkG) {
+        CopyGImage(source, dest, ".g");  // streamed, whatever its size
+    } else if (HasWriter(mode)) {
+        const std::vector<std::uint8_t> bytes = EncodeHandsetPicture(source, mode, dest, &notes);
+        WriteWholeFile(dest, bytes);
     }
     if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
 }
 
 std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std::uint8_t mode, std::string& dest,
                                                  std::size_t copyLimit, DecodeNotes* notes) {
+    mode = HandsetMode(source, mode);
+    if (!HasWriter(mode)) return std::nullopt;  // pkOther and values beyond the kinds
     EncodedPicture picture;
-    switch (HandsetMode(source, mode)) {
-        case pkRaw:
-            picture.bytes = EncodeRawPicture(source, dest, notes);
-            break;
-        case pkK18Masked:
-        case pkK18:
-            dest = ChangeExtension(dest, ".k");
-            picture.bytes = EncodeKBitmap18(source, mode == pkK18Masked, notes);
-            break;
-        case pkK32:
-            dest = ChangeExtension(dest, ".k");
-            picture.bytes = EncodeKBitmap32(source, notes);
-            break;
-        case pkG:
-            picture.bytes = GImageBytes(source, dest, copyLimit, picture.size);
-            return picture;
-        default:
-            // pkOther and values beyond the kinds: there is no writer.
-            return std::nullopt;
+    if (mode == pkG) {
+        dest = ChangeExtension(dest, ".g");
+        picture.bytes = ReadUpTo(source, copyLimit, &picture.size);
+        return picture;
     }
+    picture.bytes = EncodeHandsetPicture(source, mode, dest, notes);
     picture.size = picture.bytes.size();
     return picture;
 }
 
 Bitmap DecodeToBitmap(const std::string& source) {
     try {
-        switch (DetectPictureKind(source)) {
-            case pkRaw: {
-                std::int32_t width = 0;
-                std::int32_t height = 0;
-                if (!ParseRawSize(source, width, height) || width == 0 || height == 0) return Bitmap();
-                return DecodeRawBitmap(source, width, height);
-            }
-            case pkK18Masked:
-                return DecodeKBitmap18(source, true);
-            case pkK18:
-                return DecodeKBitmap18(source, false);
-            case pkK32:
-                return DecodeKBitmap32(source);
-            case pkG:
-                return DecodeBitmap(ReadWholeFile(source, kMaxPictureFileSize));
-            case pkOther:
-                break;
-        }
+        const TPictureKind kind = DetectPictureKind(source);
+        std::int32_t width = 0, height = 0;
+        if (kind == pkOther || (kind == pkRaw && !UsableRawSize(source, width, height))) return Bitmap();
+        return DecodeHandsetPicture(source, kind, ReadHandsetPicture(source, kind));
     } catch (const DataError&) {
         // A damaged picture is a picture that does not decode.
     }
@@ -153,6 +175,29 @@ Bitmap DecodeToBitmap(const std::string& source) {
 
 bool PictureDecodes(const std::string& source) {
     return DetectPictureKind(source) == pkG || !DecodeToBitmap(source).IsNull();
+}
+
+PictureMeasure MeasurePicture(const std::string& path) {
+    PictureMeasure m;
+    m.kind = DetectPictureKind(path);
+    std::int32_t width = 0, height = 0;
+    if (m.kind == pkRaw && !UsableRawSize(path, width, height)) return m;
+    const Bitmap bitmap = m.kind == pkOther ? LoadBitmap(path)
+                                            : DecodeHandsetPicture(path, m.kind, ReadHandsetPicture(path, m.kind));
+    m.sized = !bitmap.IsNull();
+    m.width = bitmap.Width();
+    m.height = bitmap.Height();
+    return m;
+}
+
+PictureMeasure MeasurePicture(const std::string& name, std::span<const std::uint8_t> bytes) {
+    PictureMeasure m;
+    m.kind = PictureKindOf(name, bytes);
+    const Bitmap bitmap = m.kind == pkOther ? DecodeBitmap(bytes) : DecodeHandsetPicture(name, m.kind, bytes);
+    m.sized = !bitmap.IsNull();
+    m.width = bitmap.Width();
+    m.height = bitmap.Height();
+    return m;
 }
 
 std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
@@ -167,22 +212,9 @@ std::string PictureTypeWord(TPictureKind kind, TTargetFormat format) {
 }
 
 std::string KindName(std::uint8_t kind) {
-    switch (kind) {
-        case pkRaw:
-            return "pkRaw";
-        case pkK18Masked:
-            return "pkK18Masked";
-        case pkK18:
-            return "pkK18";
-        case pkK32:
-            return "pkK32";
-        case pkG:
-            return "pkG";
-        case pkOther:
-            return "pkOther";
-        default:
-            return "kind " + std::to_string(kind);
-    }
+    static constexpr std::array<const char*, 6> kNames = {"pkRaw", "pkK18Masked", "pkK18", "pkK32", "pkG", "pkOther"};
+    if (kind < kNames.size()) return kNames[kind];
+    return "kind " + std::to_string(kind);
 }
 
 }  // namespace tavro

@@ -1,18 +1,20 @@
 // The single door through which the program converts pictures.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "imaging/formats.h"
 
 namespace tavro {
 
 class Bitmap;        // imaging/bitmap.h
-struct DecodeNotes;  // imaging/bitmap.h
+struct DecodeNotes;  // imaging/standard.h
 
 // The kind of a picture file, and with the same numbers the mode of EncodePicture.
 // The values are stored in structure files: never renumber them.
@@ -25,20 +27,11 @@ enum TPictureKind : std::uint8_t {
     pkOther = 5,
 };
 
-enum TTargetFormat : std::uint8_t {
-    tfGif = 0,
-    tfPng = 1,
-    tfBmp = 2,
-    tfJpeg = 3,
-};
-
-inline constexpr std::array<const char*, 4> TargetExtensions = {".gif", ".png", ".bmp", ".jpg"};
-inline constexpr std::array<const char*, 4> TargetMimeTypes = {"image/gif", "image/png", "image/bmp",
-                                                                "image/jpeg"};
-
 // The kind by extension (upper case): ".RAW", ".G", ".K" (18-bit with or without
 // mask, or 32-bit, from the header and size), anything else pkOther.
 TPictureKind DetectPictureKind(const std::string& path);
+// The same for a file's bytes in memory, `name` giving its extension.
+TPictureKind PictureKindOf(const std::string& name, std::span<const std::uint8_t> bytes);
 
 // Converts a handset picture into a standard picture. `dest` may get another
 // extension (a .g picture's by content). `kind` is always set. Returns true when the
@@ -78,6 +71,24 @@ inline constexpr const char* kEveryPixelTransparent = "every pixel is transparen
 // usable size, a damaged picture or one beyond the limits (DataError is taken as
 // "does not decode"), a .g whose content is no picture. IoError goes on up.
 Bitmap DecodeToBitmap(const std::string& source);
+
+// The picture of a handset file's bytes in memory, of the kind given (from
+// PictureKindOf); `name` gives a .raw picture's size and names the file in errors. A
+// null bitmap for pkOther, a .raw name without a usable size and a .g whose content
+// is no picture; DataError for a damaged picture or one beyond the limits.
+Bitmap DecodeHandsetPicture(const std::string& name, TPictureKind kind, std::span<const std::uint8_t> bytes);
+
+// A picture's kind and, where it decodes, its size: a handset picture as DecodePicture
+// decodes it, any other file as a standard picture. DataError from the decoders goes
+// on up; `sized` is false where no picture is to be had.
+struct PictureMeasure {
+    TPictureKind kind = pkOther;
+    bool sized = false;
+    int width = 0;
+    int height = 0;
+};
+PictureMeasure MeasurePicture(const std::string& path);
+PictureMeasure MeasurePicture(const std::string& name, std::span<const std::uint8_t> bytes);
 
 // Whether DecodePicture gives the file an icon, as extraction calls it: a .g always
 // does (it is copied whatever it holds); a .k or .raw when it decodes.

@@ -1,26 +1,14 @@
 #include "imaging/gifwriter.h"
 
 #include <gif_lib.h>
-#include <libimagequant.h>
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <memory>
 
+#include "imaging/bitmap.h"
 #include "imaging/errors.h"
-
-// Debian builds libimagequant with OpenMP. Its worker threads make it about three times
-// slower here than one thread, and even on one thread the runtime allocates and frees
-// a team for each of the library's hundreds of parallel regions per picture, a fifth
-// of the work for an icon. The program runs every parallel region on the calling
-// thread instead: this definition takes the place of the runtime's for the whole
-// process, where libimagequant is the only user of OpenMP. Outside a team the
-// runtime's omp_get_thread_num() and omp_get_num_threads() give 0 and 1, so the
-// library's loops cover all their work in this one call.
-extern "C" void GOMP_parallel(void (*fn)(void*), void* data, unsigned /*threads*/, unsigned /*flags*/) {
-    fn(data);
-}
+#include "imaging/quantizer.h"
 
 namespace tavro {
 
@@ -28,8 +16,6 @@ namespace {
 
 constexpr std::uint32_t kRgbMask = 0x00FFFFFFu;
 constexpr int kColourBits = 8;
-// libimagequant's fastest setting: one pass of median cut, no refinement.
-constexpr int kQuantizerSpeed = 10;
 
 bool IsTransparent(std::uint32_t argb) { return AlphaOf(argb) < kGifOpaqueAlpha; }
 
@@ -39,10 +25,6 @@ constexpr std::uint32_t kStoredColour = 0x01000000u;
 constexpr std::size_t ColourSlot(std::uint32_t rgb, int slotBits) {
     return (rgb * 2654435761u) >> (32 - slotBits);
 }
-
-struct PaletteEntry {
-    std::uint8_t r = 0, g = 0, b = 0;
-};
 
 // The colours of a picture, up to a palette's worth, with the index of each.
 // Open addressing over twice the palette size keeps probes short.
@@ -132,69 +114,6 @@ bool IndexExactly(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
     return true;
 }
 
-// libimagequant and this file are built for SSE. When earlier code in the process has
-// left the upper halves of the AVX registers in use, every SSE instruction pays for
-// merging with them; here that made GIF encoding half as slow again, and nothing in the
-// process cleared the state (on AVX-512 machines glibc's string functions use registers
-// that need no clearing, so they no longer do it on return). One vzeroupper before the
-// work clears it.
-void ClearUpperVectorState() {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool hasAvx = __builtin_cpu_supports("avx");
-    if (hasAvx) asm volatile("vzeroupper");
-#endif
-}
-
-struct LiqDeleter {
-    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
-    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
-    void operator()(liq_result* p) const { liq_result_destroy(p); }
-};
-
-// The nearest palette entry of a colour, by squared distance in red, green and blue. The entries are kept
-// sorted by green, and a search walks outwards from the colour's green until the green difference alone is no
-// better than the best found.
-class NearestColour {
-public:
-    explicit NearestColour(const liq_palette& palette) {
-        for (unsigned i = 0; i < palette.count; ++i) {
-            const liq_color& c = palette.entries[i];
-            entries_[count_++] = {c.g, c.r, c.b, static_cast<std::uint8_t>(i)};
-        }
-        std::sort(entries_.begin(), entries_.begin() + count_,
-                  [](const Entry& a, const Entry& b) { return a.g < b.g; });
-    }
-
-    std::uint8_t Find(int r, int g, int b) const {
-        const Entry* first = entries_.data();
-        const Entry* last = first + count_;
-        const Entry* middle =
-            std::lower_bound(first, last, g, [](const Entry& e, int value) { return e.g < value; });
-        std::uint8_t best = 0;
-        int bestDistance = std::numeric_limits<int>::max();
-        const auto consider = [&](const Entry& e, int dg) {
-            if (dg * dg >= bestDistance) return false;
-            const int dr = e.r - r, db = e.b - b;
-            const int distance = dr * dr + dg * dg + db * db;
-            if (distance < bestDistance) bestDistance = distance, best = e.index;
-            return true;
-        };
-        for (const Entry* e = middle; e != last && consider(*e, e->g - g); ++e) {
-        }
-        for (const Entry* e = middle; e != first && consider(*(e - 1), g - (e - 1)->g); --e) {
-        }
-        return best;
-    }
-
-private:
-    struct Entry {
-        int g, r, b;
-        std::uint8_t index;
-    };
-    std::array<Entry, kGifPaletteSize> entries_{};
-    int count_ = 0;
-};
-
 // Remembers the palette index of recently seen colours; a picture repeats most of its
 // colours, and a lookup here is far cheaper than a search. Direct-mapped: a colour
 // simply replaces the one stored in its slot.
@@ -221,9 +140,8 @@ private:
 // The visible colours of a picture for the quantizer, those that agree in the top five
 // bits of each channel merged into their mean colour. The quantizer's time grows with
 // the number of distinct colours, and an icon's soft edges and gradients have nearly
-// as many as pixels; merging at this level made it a third faster while the palette
-// it chose scored the same. One per thread, kept between pictures: the buckets take
-// 1 MiB, and only those used are cleared again.
+// as many as pixels. One per thread, kept between pictures: the buckets take 1 MiB,
+// and only those used are cleared again.
 class ColourHistogram {
 public:
     void Add(std::uint32_t argb) {
@@ -237,15 +155,15 @@ public:
     }
 
     // The merged colours with their pixel counts; the histogram is empty afterwards.
-    std::vector<liq_histogram_entry> Take() {
-        std::vector<liq_histogram_entry> entries;
+    std::vector<WeightedColour> Take() {
+        std::vector<WeightedColour> entries;
         entries.reserve(used_.size());
         for (const std::uint16_t key : used_) {
             Bucket& b = buckets_[key];
             const auto mean = [&b](std::uint64_t sum) {
                 return static_cast<unsigned char>((sum + b.count / 2) / b.count);
             };
-            entries.push_back({{mean(b.r), mean(b.g), mean(b.b), 255}, b.count});
+            entries.push_back({mean(b.r), mean(b.g), mean(b.b), b.count});
             b = Bucket{};
         }
         used_.clear();
@@ -263,54 +181,43 @@ private:
     std::vector<std::uint16_t> used_;
 };
 
-// Quantize the visible colours with libimagequant, then give every visible pixel the
-// nearest palette colour and every transparent pixel an entry of its own after them.
-// The mapping is done here rather than by the library, which took a third of the time
-// for the same result without dithering; dithering scored lower on small icons.
-void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& path, IndexedPicture& out) {
-    const int width = bitmap.Width(), height = bitmap.Height();
-    const auto fail = [&path]() -> DataError {
-        return DataError(path, "cannot quantize the picture's colours for GIF");
-    };
+// The palette for a picture of more colours than a palette holds, chosen by our own
+// quantizer over the five-bit histogram: libimagequant, which we used before, spends
+// most of an icon's time on its fixed set-up per picture (an OpenMP team for each of
+// its hundreds of parallel regions), which its interface gives no way to avoid.
+void ChooseQuantizedPalette(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
     thread_local ColourHistogram colours;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint32_t* row = bitmap.Row(y);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < bitmap.Width(); ++x) {
             if (!IsTransparent(row[x])) colours.Add(row[x]);
         }
     }
-    const std::vector<liq_histogram_entry> entries = colours.Take();
-
-    std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
-    if (!attr) throw fail();
+    std::vector<WeightedColour> entries = colours.Take();
     // With transparent pixels, one entry stays free for them.
-    liq_set_max_colors(attr.get(), transparent ? kGifPaletteSize - 1 : kGifPaletteSize);
-    liq_set_speed(attr.get(), kQuantizerSpeed);
-    std::unique_ptr<liq_histogram, LiqDeleter> histogram(liq_histogram_create(attr.get()));
-    liq_result* raw = nullptr;
-    if (!histogram ||
-        liq_histogram_add_colors(histogram.get(), attr.get(), entries.data(),
-                                 static_cast<int>(entries.size()), 0) != LIQ_OK ||
-        liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK) {
-        throw fail();
-    }
-    std::unique_ptr<liq_result, LiqDeleter> result(raw);
-    const liq_palette& palette = *liq_get_palette(result.get());
-    out.colours = static_cast<int>(palette.count);
-    for (unsigned i = 0; i < palette.count; ++i) {
-        out.palette[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
-    }
+    const std::vector<PaletteEntry> palette =
+        ChoosePalette(entries, transparent ? kGifPaletteSize - 1 : kGifPaletteSize);
+    std::copy(palette.begin(), palette.end(), out.palette.begin());
+    out.colours = static_cast<int>(palette.size());
     if (transparent) {
         out.transparent = out.colours++;
         out.palette[static_cast<std::size_t>(out.transparent)] = {};
     }
+}
 
-    const NearestColour nearest(palette);
+// Quantize the visible colours, then give every visible pixel the nearest palette
+// colour and every transparent pixel the entry after them. No dithering: it scored
+// lower on small icons.
+void IndexQuantized(const Bitmap& bitmap, bool transparent, IndexedPicture& out) {
+    ChooseQuantizedPalette(bitmap, transparent, out);
+    const int visible = transparent ? out.colours - 1 : out.colours;
+    const NearestColour nearest(std::span<const PaletteEntry>(out.palette.data(), static_cast<std::size_t>(visible)));
     auto cache = std::make_unique<IndexCache>();
-    for (int y = 0; y < height; ++y) {
+    const int width = bitmap.Width();
+    std::uint8_t hint = 0;  // the last pixel's entry: neighbours tend to share one
+    for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint32_t* row = bitmap.Row(y);
-        std::uint8_t* dst =
-            out.indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::uint8_t* dst = out.indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         for (int x = 0; x < width; ++x) {
             if (IsTransparent(row[x])) {
                 dst[x] = static_cast<std::uint8_t>(out.transparent);
@@ -320,10 +227,10 @@ void IndexQuantized(const Bitmap& bitmap, bool transparent, const std::string& p
             int index = cache->Get(rgb);
             if (index < 0) {
                 index = nearest.Find(static_cast<int>(RedOf(rgb)), static_cast<int>(GreenOf(rgb)),
-                                     static_cast<int>(BlueOf(rgb)));
+                                     static_cast<int>(BlueOf(rgb)), hint);
                 cache->Put(rgb, static_cast<std::uint8_t>(index));
             }
-            dst[x] = static_cast<std::uint8_t>(index);
+            dst[x] = hint = static_cast<std::uint8_t>(index);
         }
     }
 }
@@ -395,14 +302,13 @@ std::vector<std::uint8_t> EncodeGif(const Bitmap& bitmap, const std::string& pat
                                   " pixels is too large for GIF (at most " + std::to_string(kGifMaxSide) +
                                   " per side)");
     }
-    ClearUpperVectorState();
     IndexedPicture picture;
     picture.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     const bool transparent = HasTransparentPixel(bitmap);
     if (!IndexExactly(bitmap, transparent, picture)) {
         picture = IndexedPicture{};
         picture.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-        IndexQuantized(bitmap, transparent, path, picture);
+        IndexQuantized(bitmap, transparent, picture);
     }
     return WriteGif(picture, width, height, path);
 }

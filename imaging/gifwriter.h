@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "imaging/bitmap.h"
-
 namespace tavro {
+
+class Bitmap;  // imaging/bitmap.h
 
 // With transparent pixels, at most this many visible colours are written exactly
 // (the transparent entry takes the last place); without, the whole palette.

@@ -5,23 +5,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace tavro {
 
+// The first bytes of a .g file that decide its extension.
+constexpr std::size_t kGSignatureSize = 4;
+
 // The extension that the content of a .g file deserves: ".gif", ".png" or ".unk".
-std::string GImageExtension(const std::string& source);
-
-// Changes dest's extension by the source's content, stores it back in `dest`, and
-// copies the source there byte for byte, replacing an existing file.
-void ReadGImage(const std::string& source, std::string& dest);
-
-// Changes dest's extension to ".g", stores it back, and copies the source there.
-void WriteGImage(const std::string& source, std::string& dest);
-// The same without writing: dest renamed, the source's size, and its first `limit`
-// bytes (all of them when it is no longer).
-std::vector<std::uint8_t> GImageBytes(const std::string& source, std::string& dest, std::size_t limit,
-                                      std::uint64_t& size);
+// `head` is the file's start (kGSignatureSize bytes suffice).
+std::string GImageExtension(std::span<const std::uint8_t> head);
 
 }  // namespace tavro

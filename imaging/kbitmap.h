@@ -16,13 +16,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace tavro {
 
 class Bitmap;  // imaging/bitmap.h
-struct DecodeNotes;
 
 constexpr std::int32_t kDepth18 = 18;
 constexpr std::int32_t kDepth32 = 32;
@@ -38,8 +38,8 @@ struct KHeader {
     std::int32_t stride = 0;
 };
 
-// The header from its 16 bytes.
-KHeader ParseKHeader(const std::uint8_t* bytes);
+// The header from the first 16 bytes; bytes missing from a shorter file read as 0.
+KHeader ParseKHeader(std::span<const std::uint8_t> file);
 
 // 3 x width rounded up to a multiple of 4.
 std::int64_t KStride18(std::int64_t width);
@@ -49,24 +49,19 @@ std::int64_t KMaskStride(std::int64_t width);
 // The mask rule: size - 16 > stride x height, compared as signed 32-bit numbers.
 bool KHasMask(const KHeader& header, std::uint64_t fileSize);
 
-// Reads an 18-bit .k file into a bitmap. Raises IoError for file failures and
-// DataError for a picture whose size is 0 or below or beyond the work areas.
-Bitmap DecodeKBitmap18(const std::string& source, bool hasMask);
-Bitmap DecodeKBitmap32(const std::string& source);
+// The most bytes of a .k file that decoding reads: the header, the pixel rows and the
+// mask rows, each area at most kKWorkAreaSize.
+constexpr std::size_t kKMaxReadSize = kKHeaderSize + 2 * kKWorkAreaSize;
 
-// The same, saved as a standard picture with the encoder for `mime`.
-void ReadKBitmap18(const std::string& source, const std::string& dest, bool hasMask, const std::string& mime);
-void ReadKBitmap32(const std::string& source, const std::string& dest, const std::string& mime);
+// Decodes the bytes of a .k file. Bytes missing from a short file read as 0. A
+// picture whose size is 0 or below, whose rows are shorter than their pixels, or
+// whose rows are beyond the work areas raises DataError naming `name`.
+Bitmap DecodeKBitmap18(std::span<const std::uint8_t> file, bool hasMask, const std::string& name);
+Bitmap DecodeKBitmap32(std::span<const std::uint8_t> file, const std::string& name);
 
-// Loads any picture the imaging layer can load and writes it as a .k file at `dest`
-// (the caller has given it the .k extension). A source that cannot be loaded, or is
-// beyond the work areas, raises DataError and writes nothing. `notes` receives what
-// loading the source noticed.
-void WriteKBitmap18(const std::string& source, const std::string& dest, bool withMask,
-                    DecodeNotes* notes = nullptr);
-void WriteKBitmap32(const std::string& source, const std::string& dest, DecodeNotes* notes = nullptr);
-// The same .k files as bytes, written nowhere.
-std::vector<std::uint8_t> EncodeKBitmap18(const std::string& source, bool withMask, DecodeNotes* notes = nullptr);
-std::vector<std::uint8_t> EncodeKBitmap32(const std::string& source, DecodeNotes* notes = nullptr);
+// The whole .k file for a non-null bitmap: 18-bit (with the mask or without) or
+// 32-bit. A picture beyond the work areas raises DataError naming `name`.
+std::vector<std::uint8_t> EncodeKBitmap18(const Bitmap& bitmap, bool withMask, const std::string& name);
+std::vector<std::uint8_t> EncodeKBitmap32(const Bitmap& bitmap, const std::string& name);
 
 }  // namespace tavro

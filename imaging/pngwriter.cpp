@@ -1,5 +1,7 @@
 #include "imaging/pngwriter.h"
 
+#include "imaging/bitmap.h"
+
 #include <libdeflate.h>
 
 #include <algorithm>

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "imaging/bitmap.h"
-
 namespace tavro {
+
+class Bitmap;  // imaging/bitmap.h
 
 // The whole PNG file for a non-null bitmap. `path` names the destination in the
 // DataError raised when the picture cannot be encoded.

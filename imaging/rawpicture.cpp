@@ -11,24 +11,17 @@
 //                                        1 = transparent
 #include "imaging/rawpicture.h"
 
-#include <array>
-#include <cstddef>
-#include <cstring>
-
 #include "imaging/bitmap.h"
 #include "imaging/bytes.h"
 #include "imaging/errors.h"
-#include "imaging/fileio.h"
 #include "imaging/paths.h"
 
 namespace tavro {
 
 namespace {
 
-constexpr std::size_t kRawPixelBytes = 2 * static_cast<std::size_t>(kMaxRawPixels);
 // ceil(n / 8), rounded up to an even number of bytes.
 constexpr std::size_t RawMaskBytes(std::size_t pixels) { return ((pixels + 7) / 8 + 1) / 2 * 2; }
-constexpr std::size_t kRawAreaSize = kRawPixelBytes + RawMaskBytes(kMaxRawPixels);
 constexpr std::int64_t kInt32Max = 2147483647;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -52,10 +45,9 @@ bool ParseInt32(const std::string& text, std::int32_t& value) {
     return true;
 }
 
-// The pixel and mask bytes of the one picture being read, reused from call to call.
-std::array<std::uint8_t, kRawAreaSize>& RawWorkArea() {
-    thread_local std::array<std::uint8_t, kRawAreaSize> area;
-    return area;
+// The byte at `off`, 0 past the end of a short file.
+std::uint8_t ByteAt(std::span<const std::uint8_t> file, std::size_t off) {
+    return off < file.size() ? file[off] : 0;
 }
 
 }  // namespace
@@ -93,51 +85,39 @@ bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& he
     return true;
 }
 
-Bitmap DecodeRawBitmap(const std::string& source, std::int32_t width, std::int32_t height) {
-    // Refused before anything is opened or written: the work area holds kMaxRawPixels.
+std::size_t RawPictureBytes(std::int32_t width, std::int32_t height, const std::string& name) {
     if (width <= 0 || height <= 0) {
-        throw DataError(source, "the RAW picture size " + std::to_string(width) + " x " +
-                                    std::to_string(height) + " is not valid: width and height must be above 0");
+        throw DataError(name, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                                  " is not valid: width and height must be above 0");
     }
     const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
     if (pixels > kMaxRawPixels) {
-        throw DataError(source, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
-                                    " is " + std::to_string(pixels) + " pixels, more than the " +
-                                    std::to_string(kMaxRawPixels) + " a RAW picture may hold");
+        throw DataError(name, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                                  " is " + std::to_string(pixels) + " pixels, more than the " +
+                                  std::to_string(kMaxRawPixels) + " a RAW picture may hold");
     }
     const std::size_t n = static_cast<std::size_t>(pixels);
-    const std::size_t pixelBytes = 2 * n;
-    const std::size_t total = pixelBytes + RawMaskBytes(n);
+    return 2 * n + RawMaskBytes(n);
+}
 
-    // Pixels and mask lie back to back, so one read takes both. Bytes a short file
-    // lacks read as zero: opaque black.
-    std::array<std::uint8_t, kRawAreaSize>& area = RawWorkArea();
-    File file = File::OpenRead(source);
-    const std::size_t got = file.Read(area.data(), total);
-    file.Close();
-    std::memset(area.data() + got, 0, total - got);
-    const std::uint8_t* pixelData = area.data();
-    const std::uint8_t* mask = area.data() + pixelBytes;
-
+Bitmap DecodeRawBitmap(std::span<const std::uint8_t> file, std::int32_t width, std::int32_t height,
+                       const std::string& name) {
+    RawPictureBytes(width, height, name);
+    const std::size_t pixelBytes = 2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     Bitmap bitmap(width, height);
     std::size_t i = 0;
     for (int y = 0; y < height; ++y) {
         std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < width; ++x, ++i) {
-            const std::uint32_t v = load_u16be(pixelData + 2 * i);
+            const std::uint32_t v = (ByteAt(file, 2 * i) << 8) | ByteAt(file, 2 * i + 1);
             const std::uint32_t red = ((v >> 11) & 0x1F) << 3;
             const std::uint32_t green = ((v >> 5) & 0x3F) << 2;
             const std::uint32_t blue = (v & 0x1F) << 3;
-            const bool transparent = (mask[i / 8] >> (7 - i % 8)) & 1;
+            const bool transparent = (ByteAt(file, pixelBytes + i / 8) >> (7 - i % 8)) & 1;
             row[x] = PackArgb(transparent ? 0 : 255, red, green, blue);
         }
     }
     return bitmap;
-}
-
-void ReadRawPicture(const std::string& source, const std::string& dest, std::int32_t width,
-                    const std::string& mime, std::int32_t height) {
-    SaveBitmap(DecodeRawBitmap(source, width, height), dest, mime);
 }
 
 std::string RawNameForSize(const std::string& path, std::int32_t width, std::int32_t height) {
@@ -165,38 +145,30 @@ std::string RawNameForSize(const std::string& path, std::int32_t width, std::int
     return folder + stem + ".raw";
 }
 
-std::vector<std::uint8_t> EncodeRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
-    const Bitmap bitmap = LoadPictureSource(source, notes);
+std::vector<std::uint8_t> EncodeRawPicture(const Bitmap& bitmap, const std::string& name) {
     const std::int64_t pixels = static_cast<std::int64_t>(bitmap.Width()) * bitmap.Height();
     if (pixels > kMaxRawPixels) {
-        throw DataError(source, "picture of " + std::to_string(bitmap.Width()) + " x " +
-                                    std::to_string(bitmap.Height()) + " pixels is " + std::to_string(pixels) +
-                                    " pixels, more than the " + std::to_string(kMaxRawPixels) +
-                                    " a RAW picture may hold");
+        throw DataError(name, "picture of " + std::to_string(bitmap.Width()) + " x " +
+                                  std::to_string(bitmap.Height()) + " pixels is " + std::to_string(pixels) +
+                                  " pixels, more than the " + std::to_string(kMaxRawPixels) +
+                                  " a RAW picture may hold");
     }
     const std::size_t n = static_cast<std::size_t>(pixels);
     const std::size_t pixelBytes = 2 * n;
-    std::array<std::uint8_t, kRawAreaSize>& area = RawWorkArea();
-    std::memset(area.data(), 0, pixelBytes + RawMaskBytes(n));
-    std::uint8_t* mask = area.data() + pixelBytes;
+    std::vector<std::uint8_t> out(pixelBytes + RawMaskBytes(n));
+    std::uint8_t* mask = out.data() + pixelBytes;
     std::size_t i = 0;
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < bitmap.Width(); ++x, ++i) {
             const std::uint32_t c = row[x];
             const std::uint32_t v = ((RedOf(c) >> 3) << 11) | ((GreenOf(c) >> 2) << 5) | (BlueOf(c) >> 3);
-            area[2 * i] = static_cast<std::uint8_t>(v >> 8);
-            area[2 * i + 1] = static_cast<std::uint8_t>(v);
+            out[2 * i] = static_cast<std::uint8_t>(v >> 8);
+            out[2 * i + 1] = static_cast<std::uint8_t>(v);
             if (AlphaOf(c) == 0) mask[i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
         }
     }
-    dest = RawNameForSize(dest, bitmap.Width(), bitmap.Height());
-    return std::vector<std::uint8_t>(area.data(), area.data() + pixelBytes + RawMaskBytes(n));
-}
-
-void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes) {
-    const std::vector<std::uint8_t> bytes = EncodeRawPicture(source, dest, notes);
-    WriteWholeFile(dest, bytes);
+    return out;
 }
 
 }  // namespace tavro

@@ -3,14 +3,15 @@
 // size stands in the file name, as in icon(176x220).raw. Read and written.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace tavro {
 
 class Bitmap;  // imaging/bitmap.h
-struct DecodeNotes;
 
 // The largest picture the handset's raw reader takes, in pixels.
 constexpr std::int64_t kMaxRawPixels = 38721;
@@ -19,14 +20,14 @@ constexpr std::int64_t kMaxRawPixels = 38721;
 // no well-formed size. A width too large for a signed 32-bit number raises DataError.
 bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& height);
 
-// Reads the RAW picture into a bitmap. A size of 0 or below, or beyond kMaxRawPixels,
-// raises DataError before the file is opened.
-Bitmap DecodeRawBitmap(const std::string& source, std::int32_t width, std::int32_t height);
+// The bytes of a RAW picture of width x height: the pixels and the mask. A size of 0
+// or below, or beyond kMaxRawPixels, raises DataError naming `name`.
+std::size_t RawPictureBytes(std::int32_t width, std::int32_t height, const std::string& name);
 
-// Reads the RAW picture and saves it as a standard picture with the encoder for
-// `mime`. A size of 0 or below, or beyond kMaxRawPixels, raises DataError.
-void ReadRawPicture(const std::string& source, const std::string& dest, std::int32_t width,
-                    const std::string& mime, std::int32_t height);
+// Decodes the bytes of a RAW picture of width x height; bytes missing from a short
+// file read as 0 (opaque black). The size is checked as by RawPictureBytes.
+Bitmap DecodeRawBitmap(std::span<const std::uint8_t> file, std::int32_t width, std::int32_t height,
+                       const std::string& name);
 
 // `path` with its file name's size part set to width x height, so that ParseRawSize
 // reads exactly that size back, and the extension ".raw". The text between the first
@@ -35,14 +36,9 @@ void ReadRawPicture(const std::string& source, const std::string& dest, std::int
 // icon.bmp -> icon(20x8).raw.
 std::string RawNameForSize(const std::string& path, std::int32_t width, std::int32_t height);
 
-// Loads any picture the imaging layer can load and writes it as a RAW picture, the
-// exact inverse of the reader: 8-bit channels shifted right (red and blue by 3, green
-// by 2), alpha 0 a mask bit of 1. `dest` becomes RawNameForSize of it before anything
-// is written. A source that cannot be loaded, or has more than kMaxRawPixels pixels,
-// raises DataError and writes nothing. `notes` receives what loading noticed.
-void WriteRawPicture(const std::string& source, std::string& dest, DecodeNotes* notes = nullptr);
-// The same without writing: dest renamed, the file's bytes.
-std::vector<std::uint8_t> EncodeRawPicture(const std::string& source, std::string& dest,
-                                           DecodeNotes* notes = nullptr);
+// The RAW picture of a non-null bitmap, the exact inverse of the decoder: 8-bit
+// channels shifted right (red and blue by 3, green by 2), alpha 0 a mask bit of 1. A
+// picture of more than kMaxRawPixels pixels raises DataError naming `name`.
+std::vector<std::uint8_t> EncodeRawPicture(const Bitmap& bitmap, const std::string& name);
 
 }  // namespace tavro

@@ -32,7 +32,7 @@
 #include "app/progresswindow.h"
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {

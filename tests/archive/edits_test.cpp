@@ -8,7 +8,7 @@
 #include "archive/extract.h"
 #include "archive/pack.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {

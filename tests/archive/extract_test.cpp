@@ -8,7 +8,7 @@
 #include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/settings.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 

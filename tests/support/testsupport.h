@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "archive/sinks.h"
-#include "imaging/bitmap.h"
+#include "imaging/standard.h"
 
 namespace tavro::test {
 
