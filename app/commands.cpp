@@ -71,7 +71,7 @@ TPictureKind ModeForHandsetFilter(int filterIndex) {
 
 std::string DecodedTarget(const std::string& source, const std::string& name) {
     try {
-        return DetectPictureKind(source) == pkG ? ChangeExtension(name, GImageExtension(source)) : name;
+        return DetectPictureKind(source) == pkG ? ChangeExtension(name, GImageExtension(ReadFilePrefix(source, kGSignatureSize))) : name;
     } catch (const IoError&) {
         return name;  // the conversion itself reports it
     }
