@@ -11,6 +11,7 @@
 
 #include "app/desktop.h"
 #include "cli/commands.h"
+#include "cli/skincommands.h"
 #include "cli/terminal.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
@@ -30,6 +31,9 @@ const std::map<std::string, std::string> kUsage = {
     {"convert", "tavro convert SOURCE TARGET [--format bmp|png|gif|jpeg | --handset k18|k18-nomask|k32|g|raw]"},
     {"convert-all", "tavro convert-all SOURCE_FOLDER TARGET_FOLDER --to standard|handset [--format bmp|png|gif|jpeg]"},
     {"info", "tavro info FILE [--format bmp|png|gif|jpeg]"},
+    {"sheet", kSheetUsage},
+    {"check", kCheckUsage},
+    {"diff", kDiffUsage},
 };
 
 // The words the options take, mapped to the core's values after parsing: each
@@ -67,7 +71,7 @@ T ValueOf(const std::map<std::string, T>& map, const std::string& word) {
 
 std::string UsageFooter() {
     std::string text = "Usage of the commands:\n";
-    for (const char* name : {"unpack", "pack", "convert", "convert-all", "info"}) {
+    for (const char* name : {"unpack", "pack", "convert", "convert-all", "info", "sheet", "check", "diff"}) {
         text += "  " + kUsage.at(name) + "\n";
     }
     text += "Exit codes: 0 success, 1 an input/output or data error, 2 a usage error.\n";
@@ -156,6 +160,9 @@ int RunTavro(int argc, char** argv) {
     AddWordOption(infoCmd, "--format", infoFormat, kFormats,
                   "the target format, which picks the type word GIF or PNG; bmp by default");
 
+    SkinCommandOptions skin;
+    AddSkinCommands(app, skin);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {  // --help, --version
@@ -186,6 +193,7 @@ int RunTavro(int argc, char** argv) {
             info.format = ValueOf(kFormats, infoFormat);
             return RunInfo(info);
         }
+        if (const std::optional<int> code = RunSkinCommand(active, skin)) return *code;
         return UsageFailure("unknown command " + active, "");
     } catch (const UsageError& e) {
         return UsageFailure(e.what(), active);
