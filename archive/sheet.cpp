@@ -47,6 +47,11 @@ private:
 SheetTile TileOf(Skin& skin, const SkinSlot& slot) {
     SheetTile tile;
     tile.caption = slot.empty ? "slot " + std::to_string(slot.index) : DisplayName(slot.name);
+    if (slot.iconDeleted) {
+        tile.caption = DisplayName(slot.name);
+        tile.note = "icon deleted";
+        return tile;
+    }
     SkinPicture picture = skin.Picture(slot);
     if (picture.shows == SkinShows::Picture) {
         tile.picture = std::move(picture.bitmap);

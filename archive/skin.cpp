@@ -82,6 +82,14 @@ void Skin::OpenFolder() {
     const std::string structure = path_ + "iconres.dat";
     if (!FileExists(structure)) throw DataError(structure, kNoStructureFileText);
     slots_ = ReadStructureSlots(structure);
+    // As packing sees it: a picture whose icon was deleted while its copy decodes
+    // leaves its slot empty.
+    for (SkinSlot& slot : slots_) {
+        if (slot.empty || slot.kind == pkOther) continue;
+        const std::string icon = IconPath(slot);
+        if (!icon.empty() && FileExists(icon)) continue;
+        if (FileExists(RawPath(slot)) && PictureDecodes(RawPath(slot))) slot.empty = slot.iconDeleted = true;
+    }
 }
 
 void Skin::OpenArchive() {

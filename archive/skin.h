@@ -23,6 +23,7 @@ struct SkinSlot {
     std::uint32_t resourceId = 0;
     std::uint8_t kind = pkOther;  // folder: the structure record's kind
     std::string iconName;      // folder: the record's icon file in icons/
+    bool iconDeleted = false;  // folder: empty because its icon was deleted
 };
 
 // What a slot shows.

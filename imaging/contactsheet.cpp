@@ -113,8 +113,22 @@ private:
 
 }  // namespace
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's note that a headless session has no runtime folder says nothing to a user of
+// the command line; everything else goes through.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths:"))) return;
+    if (previousHandler != nullptr) previousHandler(type, context, text);
+}
+
+}  // namespace
+
 void EnsureTextDrawing() {
     if (QCoreApplication::instance() != nullptr) return;
+    previousHandler = qInstallMessageHandler(QuietHandler);
     // Kept for the rest of the process: Qt needs its application object for fonts.
     static int argc = 3;
     static char name[] = "tavro";
