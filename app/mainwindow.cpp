@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
@@ -20,6 +21,7 @@
 #include "app/aboutbox.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
+#include "app/reportwindow.h"
 #include "app/settingsdialog.h"
 #include "app/windows.h"
 #include "archive/iconnames.h"
@@ -53,7 +55,8 @@ QString DroppedFile(const QMimeData* data) {
 TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     : ownDialogs_(dialogs == nullptr ? std::make_unique<QtDialogs>(this) : nullptr),
       dialogs_(dialogs == nullptr ? ownDialogs_.get() : dialogs),
-      commands_(*this, *dialogs_) {
+      commands_(*this, *dialogs_),
+      skinCommands_(*dialogs_, *this) {
     setObjectName("SDIAppForm");
     setWindowTitle("Tavro 0.5");
     setAcceptDrops(true);
@@ -86,6 +89,7 @@ TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     CheckBox1->setFocusPolicy(Qt::TabFocus);
     connect(CheckBox1, &QCheckBox::clicked, this, &TSDIAppForm::CheckBox1Click);
 
+    ReportWindow = new TReportWindow(this);
     BuildMenus();
     FormCreate();
 }
@@ -118,6 +122,19 @@ void TSDIAppForm::BuildMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("Help1");
     help->addAction(HelpAbout1);
+
+    // The whole skin: a menu of its own after the others.
+    ContactSheet1 = MakeAction(this, "ContactSheet1", "Contact &sheet...");
+    CheckFolder1 = MakeAction(this, "CheckFolder1", "C&heck folder...");
+    CompareWith1 = MakeAction(this, "CompareWith1", "Com&pare with...");
+    QMenu* skin = menuBar()->addMenu("S&kin");
+    skin->setObjectName("Skin1");
+    skin->addAction(ContactSheet1);
+    skin->addAction(CheckFolder1);
+    skin->addAction(CompareWith1);
+    connect(ContactSheet1, &QAction::triggered, this, &TSDIAppForm::ContactSheet1Execute);
+    connect(CheckFolder1, &QAction::triggered, this, &TSDIAppForm::CheckFolder1Execute);
+    connect(CompareWith1, &QAction::triggered, this, &TSDIAppForm::CompareWith1Execute);
 
     connect(FileOpen1, &QAction::triggered, this, &TSDIAppForm::FileOpen1Execute);
     connect(FileSave1, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
@@ -183,6 +200,27 @@ void TSDIAppForm::Settings1Click() {
 
 void TSDIAppForm::HelpAbout1Execute() {
     RunCommand([this] { about_->exec(); });
+}
+
+void TSDIAppForm::ContactSheet1Execute() {
+    // The tiles take the viewer's background, as Settings last applied it.
+    RunCommand([this] { skinCommands_.ContactSheet(preview_->Background); });
+}
+
+void TSDIAppForm::CheckFolder1Execute() {
+    RunCommand([this] { skinCommands_.CheckFolder(); });
+}
+
+void TSDIAppForm::CompareWith1Execute() {
+    RunCommand([this] { skinCommands_.CompareWith(); });
+}
+
+void TSDIAppForm::OpenPicture(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(path)));
+}
+
+void TSDIAppForm::ShowReport(const std::string& title, const std::string& text) {
+    ReportWindow->ShowText(QString::fromStdString(title), QString::fromStdString(text));
 }
 
 void TSDIAppForm::Button1Click() {

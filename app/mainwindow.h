@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 #include "app/commands.h"
+#include "app/skincommands.h"
 
 class QAction;
 class QCheckBox;
@@ -23,8 +24,10 @@ class TAboutBox;
 class TOKRightDlg;
 class TForm1;
 class TForm2;
+class TReportWindow;
 
-class TSDIAppForm : public QMainWindow, private Shell, private IconList, private MessageSink {
+class TSDIAppForm : public QMainWindow, private Shell, private IconList, private MessageSink,
+                    private SkinView {
     Q_OBJECT
 public:
     explicit TSDIAppForm(Dialogs* dialogs = nullptr);
@@ -47,6 +50,10 @@ public:
     QAction* Convertall2;
     QAction* Settings1;
     QAction* HelpAbout1;
+    QAction* ContactSheet1;
+    QAction* CheckFolder1;
+    QAction* CompareWith1;
+    TReportWindow* ReportWindow;
 
     void FileOpen1Execute();
     void FileSave1Execute();
@@ -55,6 +62,9 @@ public:
     void Convertall2Click();
     void Settings1Click();
     void HelpAbout1Execute();
+    void ContactSheet1Execute();
+    void CheckFolder1Execute();
+    void CompareWith1Execute();
     void Button1Click();
     void ListBox1Click();
     void CheckBox1Click();
@@ -92,6 +102,10 @@ private:
     void Append(const std::string& name) override { pendingIcons_.push_back(name); }
     void SelectFirst() override;
 
+    // SkinView
+    void OpenPicture(const std::string& path) override;
+    void ShowReport(const std::string& title, const std::string& text) override;
+
     // MessageSink
     void ShowError(const std::string& text) override;
     void ShowNotFound(const std::string& text) override;
@@ -99,6 +113,7 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs* dialogs_;
     Commands commands_;
+    SkinCommands skinCommands_;
     TAboutBox* about_ = nullptr;
     TOKRightDlg* settings_ = nullptr;
     TForm1* progress_ = nullptr;
