@@ -27,20 +27,47 @@ namespace tavro::cli {
 namespace {
 
 constexpr const char* kConvertCaption = "Converting pictures";
-constexpr std::size_t kArchiveSignatureSize = 8;
-constexpr const char* kArchiveSignature = "motoskin";
 
-// Writes a line of bytes to stdout: names may hold any byte.
+// Writes a line of bytes to stdout: names may hold any byte. A reader that went away
+// (`tavro info A.ezx | head -1`) ends the command as an error would, so that it
+// cleans up after itself instead of being killed by SIGPIPE.
 void PrintLine(const std::string& text) {
     std::string line = text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+        ThrowIoError(errno, "stdout");
+    }
 }
 
+}  // namespace
+
+std::string EscapeControls(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // C1 controls arrive decoded as UTF-8: C2 80 to C2 9F.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c < 0x20 || c == 0x7F || c1) {
+            const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : c;
+            out += "\\x";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+namespace {
+
 // A name as printed: decoded for a person when stdout is a terminal (a Windows-1251
-// name would show as mojibake on a UTF-8 terminal), its bytes unchanged when piped.
+// name would show as mojibake on a UTF-8 terminal), with its control bytes shown as
+// \xNN so that a name cannot move the cursor, retitle the window or colour the
+// screen; its bytes unchanged when piped.
 std::string ShownName(const std::string& name) {
     static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
-    return terminal ? DisplayName(name) : name;
+    return terminal ? EscapeControls(DisplayName(name)) : name;
 }
 
 // The columns a shown name takes: one per character, counting UTF-8 lead bytes.
@@ -62,26 +89,6 @@ void MakeFolders(const std::string& folder) {
     if (ec && ec.value() != EEXIST) ThrowIoError(ec.value(), folder);
     throw DataError(folder, "is a file, not a folder");
 }
-
-// A private folder under the system's temporary folder, removed with its content.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tavro-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) ThrowIoError(tmpl);
-        path_ = tmpl + "/";
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 struct Measure {
     TPictureKind kind = pkOther;
@@ -295,8 +302,12 @@ int RunConvertAll(const ConvertAllOptions& options) {
             PrintWarning(path, text);
         });
     progress.Close();
-    PrintLine(std::to_string(result.converted) + " converted, " + std::to_string(result.passedOver) +
-              " passed over");
+    for (const BatchCollision& c : result.collisions) {
+        PrintWarning(c.target, "written from " + c.replaced + " and then from " + c.by + ", whose result replaced it");
+    }
+    std::string summary = std::to_string(result.converted) + " converted";
+    if (result.written != result.converted) summary += " into " + std::to_string(result.written) + " files";
+    PrintLine(summary + ", " + std::to_string(result.passedOver) + " passed over");
     return kExitOk;
 }
 
