@@ -248,6 +248,50 @@ TEST_F(Cli, StageCaptionsShowOnATerminal) {
     EXPECT_TRUE(Contains(all.out, "100%")) << all.out;
 }
 
+
+// Silent losses refused: a conversion onto its own source (under another spelling
+// too), a GIF or PNG beyond the pixel limit on its way into a .g. A closed pipe ends
+// `info` with its scratch folder removed. Names reach a terminal with their control
+// bytes escaped, a pipe as they are.
+TEST_F(Cli, NothingIsLostSilentlyAndNamesCannotSteerTheTerminal) {
+    std::filesystem::copy(Sample("raws/clock.k"), dir / "clock.k");
+    const Bytes clock = ReadBytes(dir / "clock.k");
+    for (const std::string& target : {dir / "clock.k", dir.Path() + "./clock.k"}) {
+        const RunResult r = RunTavro({"convert", dir / "clock.k", target, "--format", "png"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(Contains(r.err, "is the picture being converted"));
+    }
+    EXPECT_EQ(ReadBytes(dir / "clock.k"), clock);
+
+    Bytes gif = ToBytes("GIF89a");
+    for (std::uint8_t b : {0x60, 0xEA, 0x60, 0xEA, 0x00, 0x00, 0x00}) gif.push_back(b);  // 60000 x 60000, no table
+    for (std::uint8_t b : {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0}) gif.push_back(b);           // a first image of 1 x 1
+    Bytes png = ToBytes("\x89PNG\r\n\x1a\n");
+    for (std::uint8_t b : {0, 0, 0, 13, 0x49, 0x48, 0x44, 0x52, 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0})
+        png.push_back(b);
+    WriteBytes(dir / "bomb.gif", gif);
+    WriteBytes(dir / "bomb.png", png);
+    for (const char* bomb : {"bomb.gif", "bomb.png"}) {
+        const RunResult r = RunTavro({"convert", dir / bomb, dir / "out", "--handset", "g"});
+        EXPECT_EQ(r, Exited(1, "", "tavro: " + dir / bomb + ": the picture has 3600000000 pixels, more than 1048576\n"));
+    }
+    EXPECT_FALSE(Exists(dir / "out.g"));
+
+    std::filesystem::create_directories(dir / "tmp");
+    WriteBytes(dir / "many.ezx", BuildArchive(HeaderText(24), std::vector<Slot>(8000)));
+    EXPECT_EQ(RunShell("{ TMPDIR=" + Quoted(dir / "tmp") + " " + TavroCommand({"info", dir / "many.ezx"}) +
+                       " | head -1; }"),
+              Exited(0, "archive " + dir / "many.ezx\n"));
+    EXPECT_EQ(FolderNames(dir / "tmp"), std::vector<std::string>{});
+
+    const std::string hostile = "t\x1b]0;title\x07\x1b[31mred\r.k";
+    WriteBytes(dir / "names.ezx", BuildArchive(HeaderText(24), {{hostile, clock, 1}}));
+    const RunResult shown = RunTavroOnTerminal({"unpack", dir / "names.ezx", dir / "n", "--list"});
+    EXPECT_TRUE(Contains(shown.out, "t\\x1b]0;title\\x07\\x1b[31mred\\x0d.k")) << shown.out;
+    EXPECT_EQ(shown.out.find('\x07'), std::string::npos);
+    EXPECT_EQ(RunTavro({"unpack", dir / "names.ezx", dir / "n", "--list"}), Exited(0, hostile + "\n"));
+}
+
 namespace fs = std::filesystem;
 
 // A 32-bit .k of 2 x 1 pixels, B G R A each.
