@@ -438,6 +438,29 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
     EXPECT_TRUE(Contains(ReadText(dir / "run.unpack-err"), "Disk full"));
 }
 
+// Written over in place (its folder lets no file be made) on a disk without room for
+// the new archive: the room is taken before the first byte changes, so the old
+// archive stays whole.
+TEST(CliFaults, CopyOverOnAFullDiskKeepsTheOldArchive) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "mnt");
+    std::filesystem::create_directories(dir / "tmp");
+    const std::string script =
+        "mount -t tmpfs -o size=64k tavro-full \"$1\" || exit 99\n"
+        "mkdir \"$1/ro\"; : >\"$1/ro/iconres.ezx\"; printf 'old archive' >\"$1/real.ezx\"\n"
+        "head -c 40000 /dev/zero >\"$1/filler\"\n"  // less room left than the new archive needs
+        "mount --bind \"$1/ro\" \"$1/ro\" && mount -o remount,bind,ro \"$1/ro\" || exit 99\n"
+        "mount --bind \"$1/real.ezx\" \"$1/ro/iconres.ezx\" || exit 99\n"
+        "TMPDIR=\"$4\" \"$TAVRO\" pack \"$2\" \"$1/ro/iconres.ezx\" 2>\"$3.err\"; rc=$?\n"
+        "cp \"$1/real.ezx\" \"$3.after\"; ls -A \"$4\" >\"$3.tmp\"; exit $rc\n";
+    const int rc = RunInMountNamespace(script, {dir / "mnt", UnpackedSample().Path(), dir / "run", dir / "tmp"});
+    if (rc == kNoMount) GTEST_SKIP() << "no private mount namespace here for a small full file system";
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(Contains(ReadText(dir / "run.err"), "iconres.ezx: Disk full")) << ReadText(dir / "run.err");
+    EXPECT_EQ(ReadText(dir / "run.after"), "old archive");
+    EXPECT_EQ(ReadText(dir / "run.tmp"), "");
+}
+
 TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {
     TempDir dir;
     WriteText(dir / "ro/iconres.ezx", "old archive");
