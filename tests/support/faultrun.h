@@ -55,16 +55,19 @@ inline std::vector<faults::Fault> FaultTable(std::uint64_t bytesWritten) {
 }
 
 inline std::string Describe(const faults::Fault& f) {
-    static const char* points[] = {"write", "sync", "rename"};
     return std::string(f.action == faults::Action::Stop ? "kill" : "fail") + " at " +
-           points[static_cast<int>(f.point)] + " " + std::to_string(f.count);
+           std::string("write sync rename").substr(static_cast<int>(f.point) * 6, 6) + std::to_string(f.count);
 }
 
-// The hidden temporary files in a folder and its subfolders.
-inline std::vector<std::string> TempFilesIn(const std::string& folder) {
+// The hidden temporary files left in a folder and its subfolders once the next run
+// in each has removed what it finds.
+inline std::vector<std::string> TempFilesAfterNextRun(const std::string& folder) {
     std::vector<std::string> found;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec)) {
+    RemoveLeftovers(folder);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        if (e.is_directory()) RemoveLeftovers(e.path().string() + "/");
+    }
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
         if (e.path().filename().string().rfind(".tavro-", 0) == 0) found.push_back(e.path());
     }
     return found;
