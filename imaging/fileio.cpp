@@ -234,6 +234,8 @@ ReplacementFile::ReplacementFile(const std::string& path) {
         if (const int denied = WriteProtection(target_)) ThrowIoError(denied, path);
         replaces_ = true;
         mode_ = st.st_mode & 07777;
+        owner_ = st.st_uid;
+        group_ = st.st_gid;
     }
     RemoveLeftovers(folder_);
     const char* where = folder_.empty() ? "." : folder_.c_str();
@@ -272,6 +274,9 @@ void ReplacementFile::Commit() {
                 FaultAt(faults::Point::Sync, shown);
                 file_.Sync();
             }
+            // The old file's owner where the system lets us (the superuser replacing
+            // a user's file), and its permissions.
+            static_cast<void>(::fchown(fd, owner_, group_));
             ::fchmod(fd, static_cast<mode_t>(mode_));
         }
         FaultAt(faults::Point::Rename, shown);

@@ -70,7 +70,8 @@ private:
 // unpredictable hidden name (".tavro-" + 12 random characters + ".tmp", O_EXCL and
 // O_NOFOLLOW), so that nothing planted under a temporary name receives a byte. On
 // Commit a brand-new file is linked under its name; an existing one is flushed to the
-// disk (fsync) and renamed over, keeping its permissions. Until Commit the target is
+// disk (fsync) and renamed over, keeping its permissions (and its owner, where the
+// system allows). Until Commit the target is
 // untouched; dropped without Commit, the new content goes.
 //
 // A symbolic link as the target is followed: the link stays and its target is
@@ -100,6 +101,8 @@ private:
     bool direct_ = false;
     bool replaces_ = false;
     unsigned mode_ = 0;
+    unsigned owner_ = 0;
+    unsigned group_ = 0;
 };
 
 // While one exists, replacing a file skips its fsync; Flush then makes everything
