@@ -461,7 +461,32 @@ std::vector<std::uint8_t> ReadFilePrefix(const std::string& path, std::size_t le
     return bytes;
 }
 
+namespace {
+
+// Whether a regular file holds exactly these bytes already. Unpacking into the folder
+// of an earlier run meets mostly such files, and replacing one costs far more than
+// reading it (a new inode, the old one's blocks freed).
+bool HoldsExactly(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == bytes.size();
+    std::vector<std::uint8_t> buffer(same ? std::min<std::size_t>(bytes.size(), 1 << 16) : 0);
+    for (std::size_t at = 0; same && at < bytes.size();) {
+        const ssize_t got = ::pread(fd, buffer.data(), std::min(buffer.size(), bytes.size() - at), static_cast<off_t>(at));
+        same = got > 0 && std::equal(buffer.begin(), buffer.begin() + got, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        at += got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    ::close(fd);
+    return same;
+}
+
+}  // namespace
+
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    // A write-protected file is refused even when it holds these bytes.
+    if (const int denied = WriteProtection(path)) ThrowIoError(denied, path);
+    if (HoldsExactly(path, bytes)) return;
     ReplacementFile f(path);
     f.Write(bytes);
     f.Commit();

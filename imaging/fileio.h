@@ -170,7 +170,8 @@ void Disarm();
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uint64_t maxSize);
 // Reads at most `len` bytes from the start of a file (fewer when it is shorter).
 std::vector<std::uint8_t> ReadFilePrefix(const std::string& path, std::size_t len);
-// Creates (or replaces whole, as ReplacementFile) a file holding exactly these bytes.
+// Creates (or replaces whole, as ReplacementFile) a file holding exactly these bytes;
+// a file that holds them already is left as it is.
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 // Copies src to dst byte for byte, replacing dst whole.
 void CopyFileReplacing(const std::string& src, const std::string& dst);
