@@ -148,12 +148,12 @@ bool LockInUse(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
 void RemoveLeftovers(const std::string& folder) {
     static std::mutex mutex;
     static std::set<std::string> done;
-    std::error_code ec;
-    const std::string key = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec).string();
     {
+        // By spelling: a folder named two ways is looked through twice, which is harmless.
         std::lock_guard<std::mutex> lock(mutex);
-        if (!done.insert(key).second) return;
+        if (!done.insert(folder).second) return;
     }
+    std::error_code ec;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return;
     std::string prefix = folder;
