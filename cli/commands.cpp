@@ -38,29 +38,6 @@ void PrintLine(const std::string& text) {
     }
 }
 
-}  // namespace
-
-std::string EscapeControls(const std::string& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // C1 controls arrive decoded as UTF-8: C2 80 to C2 9F.
-        const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
-        if (c < 0x20 || c == 0x7F || c1) {
-            const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : c;
-            out += "\\x";
-            out += kHex[code >> 4];
-            out += kHex[code & 0xF];
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-namespace {
-
 // A name as printed: decoded for a person when stdout is a terminal (a Windows-1251
 // name would show as mojibake on a UTF-8 terminal), with its control bytes shown as
 // \xNN so that a name cannot move the cursor, retitle the window or colour the

@@ -66,8 +66,4 @@ int RunInfo(const InfoOptions& options);
 // in any case), or none.
 std::optional<TTargetFormat> FormatForExtension(const std::string& path);
 
-// A name as a terminal shows it: control characters (C0, DEL, and C1 in UTF-8)
-// written as \xNN, everything else as it is.
-std::string EscapeControls(const std::string& text);
-
 }  // namespace tavro::cli
