@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "imaging/errors.h"
@@ -26,6 +27,12 @@ TEST(FileReplace, NewContentTakesThePlaceOfTheOldWhole) {
     }
     EXPECT_EQ(ReadText(path), "new");
     EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"icon.png", "other-name"}));
+    // The same bytes again leave the file itself alone.
+    struct stat before {}, after {};
+    ::stat(path.c_str(), &before);
+    WriteWholeFile(path, ToBytes("new"));
+    ::stat(path.c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
 TEST(FileReplace, FaultsLeaveTheOldOrTheNewContentAndNoTemporaryFile) {
