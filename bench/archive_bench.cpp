@@ -210,14 +210,14 @@ void BM_CopyFromFiles(benchmark::State& state) {
     for (const Entry& e : d.entries) WriteWholeFile(d.root + "copy/" + e.name, e.bytes);
     std::vector<std::uint8_t> buffer(1 << 20);
     for (auto _ : state) {
-        File out = File::Create(d.root + "copied.ezx");
+        ReplacementFile out(d.root + "copied.ezx");
         for (const Entry& e : d.entries) {
             File in = File::OpenRead(d.root + "copy/" + e.name);
             const std::size_t got = in.Read(buffer.data(), buffer.size());
             in.Close();
             out.Write(std::span<const std::uint8_t>(buffer.data(), got));
         }
-        out.Close();
+        out.Commit();
     }
     SetRate(state, d.Icons());
 }
