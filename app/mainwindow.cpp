@@ -338,4 +338,8 @@ void TSDIAppForm::ShowError(const std::string& text) { dialogs_->ShowMessageBox(
 
 void TSDIAppForm::ShowNotFound(const std::string& text) { dialogs_->ShowMessageBox("Not Found", text, false); }
 
+void TSDIAppForm::ShowWarning(const std::string& path, const std::string& text) {
+    dialogs_->ShowMessageBox("Warning", DisplayName(path) + ": " + DisplayName(text), true);
+}
+
 }  // namespace tavro::app

@@ -109,6 +109,7 @@ private:
     // MessageSink
     void ShowError(const std::string& text) override;
     void ShowNotFound(const std::string& text) override;
+    void ShowWarning(const std::string& path, const std::string& text) override;
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs* dialogs_;

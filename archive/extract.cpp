@@ -1,10 +1,22 @@
 // Unpacking an iconres.ezx into a folder: iconres.hdr (the first 1575 bytes), raws/
 // (every entry byte for byte), icons/ (every handset picture decoded) and iconres.dat
-// (one structure record per slot, written at the end). The archive's slots are read
-// through ArchiveReader.
+// (one structure record per slot). The archive's slots are read through ArchiveReader.
+//
+// The whole archive is checked before the first byte reaches the folder (the ID
+// table, every name, every size, the structure file's size), so that a refused
+// archive leaves the folder exactly as it was. Then, in this order:
+//   1. iconres.unfinished is written: the folder is now a mixture until step 4;
+//   2. raws/ and icons/, every file replaced whole (ReplacementFile), without a
+//      flush per file, and then one flush of the whole file system;
+//   3. iconres.hdr and iconres.dat, each replaced whole and flushed;
+//   4. iconres.unfinished is removed.
+// A kill or a failure anywhere leaves every file old or new and the mark in place,
+// which packing refuses.
 #include "archive/extract.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -20,6 +32,10 @@ namespace tavro {
 
 namespace {
 
+constexpr const char* kUnfinishedText =
+    "An unpacking into this folder did not finish: its files are a mixture of two runs.\n"
+    "Unpack the archive again before packing this folder.\n";
+
 std::string SlotText(std::uint32_t slot) { return "slot " + std::to_string(slot); }
 
 // An entry name becomes a file name inside raws/ and icons/: it must name a file in
@@ -29,6 +45,66 @@ void CheckEntryName(const std::string& archivePath, std::uint32_t slot, const st
         throw DataError(archivePath, "the name of " + SlotText(slot) + " " + problem +
                                          ", so it cannot be used as a file name");
     }
+}
+
+// What the check pass decides for one slot.
+struct SlotPlan {
+    ArchiveSlot slot;
+    bool unpacked = false;  // gets files: present, and the first slot of its name
+};
+
+// The check pass: every slot read and every name checked, slots that repeat an
+// earlier slot's name found (each is told to `warnings`), and the structure file's
+// size computed from the names alone (a .g's icon extension, set by its content, is
+// 4 bytes whatever it is, as the target format's).
+std::vector<SlotPlan> PlanSlots(const std::string& archivePath, ArchiveReader& archive,
+                                const std::string& targetExtension, std::vector<std::string>& warnings) {
+    std::vector<SlotPlan> plan;
+    plan.reserve(archive.SlotCount());
+    std::map<std::string, std::uint32_t> firstOfName;
+    std::size_t structureSize = kStructureCountSize;
+    for (std::uint32_t i = 0; i < archive.SlotCount(); ++i) {
+        SlotPlan p{archive.ReadSlot(i)};
+        TConvRec rec;
+        rec.RawName = rec.IconName = kEmptySlotName;
+        if (!p.slot.empty) {
+            CheckEntryName(archivePath, i, p.slot.name);
+            const auto [first, isFirst] = firstOfName.emplace(p.slot.name, i);
+            p.unpacked = isFirst;
+            if (isFirst) {
+                rec.RawName = p.slot.name;
+                rec.IconName = ChangeExtension(p.slot.name, targetExtension);
+            } else {
+                warnings.push_back(SlotText(i) + " has the name " + p.slot.name + " of " +
+                                   SlotText(first->second) + ", which its files would replace: it is not "
+                                   "unpacked, and packing this folder leaves it empty");
+            }
+        }
+        structureSize += StructureRecordSize(rec);
+        if (structureSize > kStructureAreaSize) {
+            throw DataError(archivePath, "the structure records grow past " +
+                                             std::to_string(kStructureAreaSize - kStructureCountSize) +
+                                             " bytes at " + SlotText(i));
+        }
+        plan.push_back(std::move(p));
+    }
+    return plan;
+}
+
+// Writes one entry's copy into raws/. A copy that cannot be created shows the "Error"
+// box with its path; access refused (a read-only copy from an earlier unpacking) is
+// then said as such, any other failure is the file that could not be opened.
+void WriteRawCopy(const std::string& rawPath, std::span<const std::uint8_t> bytes, MessageSink& messages) {
+    std::optional<ReplacementFile> raw;
+    try {
+        raw.emplace(rawPath);
+    } catch (const IoError& e) {
+        messages.ShowError(rawPath);
+        if (IsAccessDenied(e.Code())) throw;
+        ThrowFileNotOpen(rawPath);
+    }
+    raw->Write(bytes);
+    raw->Commit();
 }
 
 }  // namespace
@@ -43,97 +119,76 @@ void ExtractArchive(const std::string& archivePath, const std::string& targetFol
     ProgressCloser closer(progress);
     progress.SetCaption("Extracting icons");
     WorkFolder = targetFolder;
+    const std::string targetExtension = TargetExtensions[target];
 
+    // The check pass: nothing is written before it ends.
+    ArchiveReader archive(archivePath);
+    std::vector<std::string> warnings;
+    const std::vector<SlotPlan> plan = PlanSlots(archivePath, archive, targetExtension, warnings);
     // The picture area holds in turn the header copy and each entry's bytes.
+    std::vector<std::uint8_t> header(kHeaderCopySize);
+    header.resize(archive.ReadPrefix(header.data(), header.size()));
     std::vector<std::uint8_t> picture(kPictureAreaSize);
 
-    // The header copy is written before anything of the archive is interpreted.
-    std::size_t headerRead = 0;
-    {
-        File archive = File::OpenRead(archivePath);
-        headerRead = archive.ReadAt(0, picture.data(), kHeaderCopySize);
-        archive.Close();
-    }
-    WriteWholeFile(targetFolder + "iconres.hdr", std::span<const std::uint8_t>(picture.data(), headerRead));
-
+    RequireFolder(targetFolder);
+    const std::string markPath = targetFolder + kUnfinishedMarkName;
+    WriteWholeFile(markPath, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(kUnfinishedText),
+                                                           std::char_traits<char>::length(kUnfinishedText)));
     // Either folder may exist already; a folder that cannot be made shows up as the
     // first raw copy that cannot be created.
     MakeFolder(targetFolder + "raws");
     MakeFolder(targetFolder + "icons");
-
-    ArchiveReader archive(archivePath);
-    const std::uint32_t n = archive.SlotCount();
-
-    // Created now and written at the end: a run that stops early leaves it empty, so
-    // that a half-extracted folder cannot be packed as if it were complete.
-    File structureFile = File::Create(targetFolder + "iconres.dat");
-    structureFile.Truncate(0);
-    std::vector<std::uint8_t> structure(kStructureAreaSize);
-    std::size_t structurePos = kStructureCountSize;
-
     const std::string rawsFolder = targetFolder + "raws/";
     const std::string iconsFolder = targetFolder + "icons/";
-    const std::string targetExtension = TargetExtensions[target];
 
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const ArchiveSlot slot = archive.ReadSlot(i);
-        TConvRec rec;
-        rec.SlotIndex = i;
-        rec.ResourceId = slot.resourceId;
-        if (slot.empty) {
-            // An empty slot, or a name that is empty: no files and no list line, and the
-            // record of an empty slot, which packing leaves empty.
-            rec.RawName = kEmptySlotName;
-            rec.IconName = kEmptySlotName;
-            rec.Kind = pkOther;
-        } else {
-            CheckEntryName(archivePath, i, slot.name);
-            const std::string rawPath = rawsFolder + slot.name;
-            File raw;
-            try {
-                raw = File::Create(rawPath);
-            } catch (const IoError& e) {
-                messages.ShowError(rawPath);
-                // Access refused (a read-only copy from an earlier unpacking) is said as
-                // such; any other failure is the file that could not be opened.
-                if (IsAccessDenied(e.Code())) throw;
-                ThrowFileNotOpen(rawPath);
+    std::vector<std::uint8_t> structure(kStructureAreaSize);
+    std::size_t structurePos = kStructureCountSize;
+    const std::uint32_t n = archive.SlotCount();
+    {
+        DeferredSync deferred;
+        for (const SlotPlan& p : plan) {
+            const std::uint32_t i = p.slot.index;
+            TConvRec rec;
+            rec.SlotIndex = i;
+            rec.ResourceId = p.slot.resourceId;
+            if (!p.unpacked) {
+                // An empty slot, a name that is empty, or a name an earlier slot took: no
+                // files and no list line, and the record of an empty slot.
+                rec.RawName = kEmptySlotName;
+                rec.IconName = kEmptySlotName;
+                rec.Kind = pkOther;
+            } else {
+                const std::string rawPath = rawsFolder + p.slot.name;
+                const std::size_t got = archive.ReadEntry(p.slot, picture.data());
+                WriteRawCopy(rawPath, std::span<const std::uint8_t>(picture.data(), got), messages);
+                rec.RawName = p.slot.name;
+                icons.Append(rec.RawName);
+
+                std::string iconPath = iconsFolder + ChangeExtension(rec.RawName, targetExtension);
+                TPictureKind kind = pkOther;
+                try {
+                    DecodePicture(rawPath, iconPath, target, kind);
+                } catch (const DataError&) {
+                    // A damaged picture is a picture that does not decode: no icon file, but
+                    // its list line and record stay, with the kind recognition gave it.
+                }
+                rec.IconName = FileNamePart(iconPath);
+                rec.Kind = kind;
             }
-            const std::size_t got = archive.ReadEntry(slot, picture.data());
-            raw.Write(std::span<const std::uint8_t>(picture.data(), got));
-            raw.Close();
-
-            rec.RawName = FileNamePart(rawPath);
-            icons.Append(rec.RawName);
-
-            std::string iconPath = iconsFolder + ChangeExtension(rec.RawName, targetExtension);
-            TPictureKind kind = pkOther;
-            try {
-                DecodePicture(rawPath, iconPath, target, kind);
-            } catch (const DataError&) {
-                // A damaged picture is a picture that does not decode: no icon file, but
-                // its list line and record stay, with the kind recognition gave it.
-            }
-            rec.IconName = FileNamePart(iconPath);
-            rec.Kind = kind;
+            rec.NameHash = HashName(rec.IconName);
+            PutStructureRecord(rec, structurePos, structure.data());
+            progress.SetPosition(ProgressPercent(i, n));
         }
-        rec.NameHash = HashName(rec.IconName);
-
-        const std::size_t recordSize = StructureRecordSize(rec);
-        if (!InBounds(structurePos, recordSize, structure.size())) {
-            throw DataError(archivePath, "the structure records grow past " +
-                                             std::to_string(kStructureAreaSize - kStructureCountSize) +
-                                             " bytes at " + SlotText(i));
-        }
-        PutStructureRecord(rec, structurePos, structure.data());
-        progress.SetPosition(ProgressPercent(i, n));
+        deferred.Flush(targetFolder);
     }
     archive.Close();
 
     store_u32le(structure.data(), n);
-    structureFile.Write(std::span<const std::uint8_t>(structure.data(), structurePos));
-    structureFile.Close();
+    WriteWholeFile(targetFolder + "iconres.hdr", header);
+    WriteWholeFile(targetFolder + "iconres.dat", std::span<const std::uint8_t>(structure.data(), structurePos));
+    RemoveFile(markPath);
 
+    for (const std::string& text : warnings) messages.ShowWarning(archivePath, text);
     icons.SelectFirst();
     closer.Disarm();
     progress.Close();

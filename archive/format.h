@@ -42,6 +42,12 @@ constexpr std::size_t kStructureRecordFixedSize = 21;     // a record without it
 constexpr std::size_t kMinHeaderSize = kOffsetFieldPos + kOffsetFieldLen;  // room for P's digits
 constexpr std::size_t kMaxHeaderSize = 65536;
 constexpr std::size_t kMaxIconFiles = 65535;
+// The first bytes of every archive; packing refuses a header text without them.
+constexpr const char* kArchiveSignature = "motoskin";
+constexpr std::size_t kArchiveSignatureSize = 8;
+// Stands in an unpacking's folder from its first written byte until its last: a
+// folder holding it is a mixture of two runs, and packing refuses it.
+constexpr const char* kUnfinishedMarkName = "iconres.unfinished";
 
 inline const std::string kEmptySlotName = "[]";
 

@@ -22,10 +22,13 @@
 //   - a picture whose icon is missing: its copy in raws/ when that does not decode
 //     (extraction gave it no icon), otherwise nothing: the user deleted it.
 //
-// The archive is built whole in a temporary file before it takes the output's place
+// The archive is built whole in a new file before it takes the output's place
 // (ArchiveOutput), so that a packing that fails leaves an existing archive as it was.
+// A folder whose unpacking did not finish, a header text that is no archive header
+// and a structure record of a kind that does not exist are refused before that.
 #include "archive/pack.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,27 +83,6 @@ private:
     std::vector<std::string> pending_;
 };
 
-// Where the finished archive goes: a symbolic link is followed, so that the link
-// stays and its target receives the archive.
-std::string ResolveOutput(const std::string& outputPath) {
-    struct stat st {};
-    if (::lstat(outputPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(outputPath.c_str(), nullptr)) {
-            std::string resolved = real;
-            std::free(real);
-            return resolved;
-        }
-    }
-    return outputPath;
-}
-
-// A hidden temporary file in `folder`, its name short and of fixed form whatever the
-// output is called, so that no output name makes it too long.
-std::string TempPathIn(const std::string& folder) {
-    static unsigned counter = 0;
-    return folder + ".tavro-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
-}
-
 // The system's temporary folder, ending with "/".
 std::string SystemTempFolder() {
     std::error_code ec;
@@ -109,99 +91,72 @@ std::string SystemTempFolder() {
 }
 
 // The file the archive is built in, and how it then takes the output's place:
-//   - a device such as /dev/full is written directly;
-//   - otherwise a temporary file beside the output, flushed to the disk and renamed
-//     over it, keeping the permissions of an archive it replaces;
+//   - normally a ReplacementFile beside the output: the archive replaces it whole;
 //   - when the output's folder lets no file be created but the output exists and may
-//     be written, a temporary file in the system's temporary folder, copied over the
-//     output in place.
-// An existing output that may not be written is refused before anything is built.
-// Until Commit, the output is untouched and the temporary file removed on the way out.
+//     be written: an unnamed file in the system's temporary folder, and only once the
+//     whole archive stands there, it is written over the output in place, with the
+//     room it needs reserved first. This one way can leave a torn archive when the
+//     program is killed while it copies.
+// Until Commit, the output is untouched.
 class ArchiveOutput {
 public:
-    explicit ArchiveOutput(const std::string& outputPath) : destination_(ResolveOutput(outputPath)) {
-        if (IsDirectory(destination_)) ThrowIoError(EISDIR, destination_);
-        struct stat st {};
-        exists_ = ::stat(destination_.c_str(), &st) == 0;
-        if (exists_ && !S_ISREG(st.st_mode)) {
-            way_ = Way::Direct;
-            file_ = File::Create(destination_);
-            return;
-        }
-        if (exists_) {
-            if (const int denied = WriteProtection(destination_)) ThrowIoError(denied, destination_);
-            permissions_ = st.st_mode & 07777;
-        }
+    explicit ArchiveOutput(const std::string& outputPath) : destination_(outputPath) {
         try {
-            Build(TempPathIn(FolderPart(destination_)), Way::RenameOver);
+            replacement_.emplace(outputPath);
             return;
         } catch (const IoError& e) {
-            // The user knows the output, not our temporary name.
-            if (!exists_ || !IsAccessDenied(e.Code())) throw IoError(e.Code(), destination_);
+            if (!IsAccessDenied(e.Code()) || !FileExists(outputPath) || WriteProtection(outputPath) != 0) throw;
         }
-        Build(TempPathIn(SystemTempFolder()), Way::CopyOver);
-    }
-    ~ArchiveOutput() {
-        if (!temp_.empty()) RemoveFile(temp_);
+        scratch_ = File::CreateUnnamed(SystemTempFolder());
     }
     ArchiveOutput(const ArchiveOutput&) = delete;
     ArchiveOutput& operator=(const ArchiveOutput&) = delete;
 
-    void Write(std::span<const std::uint8_t> bytes) { file_.Write(bytes); }
+    void Write(std::span<const std::uint8_t> bytes) {
+        if (replacement_) {
+            replacement_->Write(bytes);
+        } else {
+            scratch_.Write(bytes);
+        }
+    }
 
     // The complete archive takes the output's place.
     void Commit() {
-        switch (way_) {
-            case Way::Direct:
-                file_.Close();
-                break;
-            case Way::RenameOver:
-                // On the disk before the rename: a crash right after it cannot leave
-                // an empty archive.
-                file_.Sync();
-                file_.Close();
-                if (exists_) ::chmod(temp_.c_str(), permissions_);
-                if (std::rename(temp_.c_str(), destination_.c_str()) != 0) ThrowIoError(destination_);
-                temp_.clear();
-                break;
-            case Way::CopyOver:
-                file_.Close();
-                CopyOver();
-                break;
+        if (replacement_) {
+            replacement_->Commit();
+        } else {
+            CopyOver();
         }
     }
 
 private:
-    enum class Way { Direct, RenameOver, CopyOver };
-
-    void Build(const std::string& temp, Way way) {
-        file_ = File::Create(temp);
-        temp_ = temp;
-        way_ = way;
-    }
-
-    // Writes the built archive over the output's bytes, then cuts it to its length:
-    // no new room is needed for the part the old archive already takes.
+    // Writes the built archive over the output's bytes, then cuts it to its length.
     void CopyOver() {
-        File in = File::OpenRead(temp_);
+        const std::uint64_t size = scratch_.Size();
         File out = File::OpenWrite(destination_);
-        std::vector<std::uint8_t> buffer(1 << 16);
-        std::uint64_t size = 0;
-        for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0; size += n) {
-            out.Write(std::span<const std::uint8_t>(buffer.data(), n));
+        // The blocks beyond the old archive's end are taken before its first byte
+        // changes, so that a full disk stops the copy while the old archive is whole.
+        // A file system without the call goes on unprotected.
+        if (::fallocate(out.Descriptor(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS) {
+            ThrowIoError(destination_);
         }
-        in.Close();
+        std::vector<std::uint8_t> buffer(1 << 16);
+        for (std::uint64_t at = 0; at < size;) {
+            const std::size_t n = scratch_.ReadAt(at, buffer.data(), buffer.size());
+            if (n == 0) break;
+            out.Write(std::span<const std::uint8_t>(buffer.data(), n));
+            at += n;
+        }
         out.Truncate(size);
         out.Sync();
         out.Close();
+        scratch_.Close();
     }
 
     std::string destination_;
-    bool exists_ = false;
-    mode_t permissions_ = 0;
-    Way way_ = Way::Direct;
-    std::string temp_;  // removed unless renamed
-    File file_;
+    std::optional<ReplacementFile> replacement_;
+    File scratch_;
 };
 
 // The size of a converted file: one stat instead of opening it.
@@ -267,6 +222,10 @@ Structure ReadStructure(const std::string& path, File& file) {
                                       " runs past the end of the file");
         }
         if (rec.RawName == kEmptySlotName) continue;
+        if (rec.Kind > pkOther) {
+            throw DataError(path, "structure record " + std::to_string(i) + " (" + rec.RawName + ") has kind " +
+                                      std::to_string(rec.Kind) + ", which is no picture kind (0 to 5)");
+        }
         if (!IsNoPicture(rec)) TreeInsert(ConvTree, rec);
         s.present.push_back(std::move(rec));
     }
@@ -431,6 +390,10 @@ std::vector<std::uint8_t> ReadHeaderText(const std::string& headerPath) {
                                         " bytes, too few to hold the table position at offset 16 (at least " +
                                         std::to_string(kMinHeaderSize) + ")");
     }
+    if (!std::equal(kArchiveSignature, kArchiveSignature + kArchiveSignatureSize, front.begin())) {
+        throw DataError(headerPath, std::string("the header text does not begin with the archive signature \"") +
+                                        kArchiveSignature + "\", so it is no archive header");
+    }
     return front;
 }
 
@@ -586,6 +549,10 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
                        MessageSink& messages) {
     const PackFolder folder{packFolder + "iconres.dat", packFolder + "icons/", packFolder + "raws/",
                             packFolder + "conv/"};
+    if (FileExists(packFolder + kUnfinishedMarkName)) {
+        throw DataError(packFolder, "an unpacking into this folder did not finish, so its files are a mixture "
+                                    "of two runs; unpack the archive again");
+    }
     ConvFolderScope conv(packFolder + "conv");
     ConvertedIcons icons(folder.convPrefix);
 

@@ -53,6 +53,9 @@ public:
     // how many were read.
     std::size_t ReadEntry(const ArchiveSlot& slot, std::uint8_t* buffer);
 
+    // Reads up to `len` bytes from the start of the archive (the header copy).
+    std::size_t ReadPrefix(std::uint8_t* buffer, std::size_t len) { return file_.ReadAt(0, buffer, len); }
+
     void Close() { file_.Close(); }
 
 private:

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "archive/extract.h"
+#include "bench/benchdata.h"
 #include "bench/benchfolder.h"
 #include "archive/format.h"
 #include "archive/nameindex.h"
@@ -39,14 +40,6 @@ namespace {
 
 constexpr int kSide = 48;
 constexpr int kSmallSide = 16;  // the icons of the archives measured for memory
-
-using Bytes = std::vector<std::uint8_t>;
-
-void AppendU32(Bytes& out, std::uint32_t v) {
-    std::uint8_t b[4];
-    store_u32le(b, v);
-    out.insert(out.end(), b, b + 4);
-}
 
 // An icon-like picture: a soft gradient, a disc and a transparent border, varied per icon.
 std::uint32_t IconPixel(int i, int x, int y, int side) {
@@ -83,22 +76,6 @@ Bytes MakeK18(int i, bool masked, int side) {
         k.insert(k.end(), row.begin(), row.end());
     }
     if (masked) k.insert(k.end(), mask.begin(), mask.end());
-    return k;
-}
-
-Bytes MakeK32(int i, int side) {
-    Bytes k;
-    const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
-    for (std::uint32_t w : {u32(side), u32(side), 32u, u32(4 * side)}) {
-        AppendU32(k, w);
-    }
-    for (int y = 0; y < side; ++y) {
-        for (int x = 0; x < side; ++x) {
-            std::uint8_t px[4];
-            store_u32le(px, IconPixel(i, x, y, side));  // B G R A
-            k.insert(k.end(), px, px + 4);
-        }
-    }
     return k;
 }
 
@@ -166,15 +143,10 @@ private:
         const int side = shape_.side;
         const Bytes gif = MakeStandard(root, 1, "image/gif", side);
         const Bytes png = MakeStandard(root, 2, "image/png", side);
-        Bytes out(1575, ' ');
-        const std::string start = "motoskin\n\nv1.00\n00000000\n";
-        std::copy(start.begin(), start.end(), out.begin());
-        Bytes table;
-        Bytes data;
-        std::uint32_t nameOffset = 0;
+        ArchiveBuilder builder;
         for (int i = 0; i < shape_.slotCount; ++i) {
             if (i >= shape_.icons) {
-                for (int w = 0; w < 3; ++w) AppendU32(table, 0xFFFFFFFFu);
+                builder.AddEmpty();
                 continue;
             }
             char name[32];
@@ -183,31 +155,14 @@ private:
             std::snprintf(name + length, sizeof name - static_cast<std::size_t>(length), kind >= 3 ? ".g" : ".k");
             const Bytes bytes = kind == 0   ? MakeK18(i, true, side)
                                 : kind == 1 ? MakeK18(i, false, side)
-                                : kind == 2 ? MakeK32(i, side)
+                                : kind == 2 ? MakeK32(side, [&](int x, int y) { return IconPixel(i, x, y, side); })
                                 : kind == 3 ? gif
                                             : png;
-            AppendU32(table, 1000 + static_cast<std::uint32_t>(i));
-            AppendU32(table, nameOffset);
-            AppendU32(table, static_cast<std::uint32_t>(data.size()));
-            const std::size_t nameLength = std::strlen(name);
-            out.insert(out.end(), name, name + nameLength);
-            out.push_back('\n');
-            nameOffset += static_cast<std::uint32_t>(nameLength + 1);
-            AppendU32(data, DataRecordMagic);
-            AppendU32(data, static_cast<std::uint32_t>(bytes.size()));
-            data.insert(data.end(), bytes.begin(), bytes.end());
+            builder.Add(name, bytes);
             if (shape_.keep) entries.push_back({name, bytes});
         }
-        while (out.size() % 4 != 0) out.push_back(0);
-        const auto p = static_cast<std::uint32_t>(out.size());
-        const std::string digits = FormatOffsetField(p);
-        std::copy(digits.begin(), digits.end(), out.begin() + 16);
-        const auto n = static_cast<std::uint32_t>(shape_.slotCount);
-        for (std::uint32_t w : {TableHeaderMagic, 1575u, n, p + 20, p + 20 + 12 * n}) AppendU32(out, w);
-        out.insert(out.end(), table.begin(), table.end());
-        out.insert(out.end(), data.begin(), data.end());
         archive = root + "iconres.ezx";
-        WriteWholeFile(archive, out);
+        WriteWholeFile(archive, builder.Finish());
     }
 
     Shape shape_;
@@ -255,14 +210,14 @@ void BM_CopyFromFiles(benchmark::State& state) {
     for (const Entry& e : d.entries) WriteWholeFile(d.root + "copy/" + e.name, e.bytes);
     std::vector<std::uint8_t> buffer(1 << 20);
     for (auto _ : state) {
-        File out = File::Create(d.root + "copied.ezx");
+        ReplacementFile out(d.root + "copied.ezx");
         for (const Entry& e : d.entries) {
             File in = File::OpenRead(d.root + "copy/" + e.name);
             const std::size_t got = in.Read(buffer.data(), buffer.size());
             in.Close();
             out.Write(std::span<const std::uint8_t>(buffer.data(), got));
         }
-        out.Close();
+        out.Commit();
     }
     SetRate(state, d.Icons());
 }

@@ -1,5 +1,7 @@
 #include "cli/app.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -174,6 +176,9 @@ int RunTavro(int argc, char** argv) {
     std::string active = ActiveSubcommand(app);
     try {
         if (active.empty()) return app::RunDesktop(argc, argv, "");
+        // A reader of stdout that goes away is an error on the next write, which ends
+        // the command through its normal way out, removing its temporary files.
+        std::signal(SIGPIPE, SIG_IGN);
         if (active == "unpack") {
             unpack.format = ValueOf(kFormats, unpackFormat);
             return RunUnpack(unpack);
@@ -198,7 +203,8 @@ int RunTavro(int argc, char** argv) {
     } catch (const UsageError& e) {
         return UsageFailure(e.what(), active);
     } catch (const IoError& e) {
-        PrintError(e.Path() + ": " + e.what());
+        // Nobody is left to read a message about the closed pipe.
+        if (e.Code() != EPIPE) PrintError(e.Path() + ": " + e.what());
     } catch (const DataError& e) {
         PrintError(e.Path() + ": " + e.what());
     } catch (const std::bad_alloc&) {

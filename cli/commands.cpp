@@ -27,20 +27,24 @@ namespace tavro::cli {
 namespace {
 
 constexpr const char* kConvertCaption = "Converting pictures";
-constexpr std::size_t kArchiveSignatureSize = 8;
-constexpr const char* kArchiveSignature = "motoskin";
 
-// Writes a line of bytes to stdout: names may hold any byte.
+// Writes a line of bytes to stdout: names may hold any byte. A reader that went away
+// (`tavro info A.ezx | head -1`) ends the command as an error would, so that it
+// cleans up after itself instead of being killed by SIGPIPE.
 void PrintLine(const std::string& text) {
     std::string line = text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+        ThrowIoError(errno, "stdout");
+    }
 }
 
 // A name as printed: decoded for a person when stdout is a terminal (a Windows-1251
-// name would show as mojibake on a UTF-8 terminal), its bytes unchanged when piped.
+// name would show as mojibake on a UTF-8 terminal), with its control bytes shown as
+// \xNN so that a name cannot move the cursor, retitle the window or colour the
+// screen; its bytes unchanged when piped.
 std::string ShownName(const std::string& name) {
     static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
-    return terminal ? DisplayName(name) : name;
+    return terminal ? EscapeControls(DisplayName(name)) : name;
 }
 
 // The columns a shown name takes: one per character, counting UTF-8 lead bytes.
@@ -233,8 +237,12 @@ int RunConvertAll(const ConvertAllOptions& options) {
             PrintWarning(path, text);
         });
     progress.Close();
-    PrintLine(std::to_string(result.converted) + " converted, " + std::to_string(result.passedOver) +
-              " passed over");
+    for (const BatchCollision& c : result.collisions) {
+        PrintWarning(c.target, "written from " + c.replaced + " and then from " + c.by + ", whose result replaced it");
+    }
+    std::string summary = std::to_string(result.converted) + " converted";
+    if (result.written != result.converted) summary += " into " + std::to_string(result.written) + " files";
+    PrintLine(summary + ", " + std::to_string(result.passedOver) + " passed over");
     return kExitOk;
 }
 

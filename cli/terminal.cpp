@@ -75,10 +75,31 @@ void StderrMessages::ShowWarning(const std::string& path, const std::string& tex
     PrintWarning(path, text);
 }
 
+std::string EscapeControls(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // C1 controls arrive decoded as UTF-8: C2 80 to C2 9F.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c < 0x20 || c == 0x7F || c1) {
+            const unsigned code = c1 ? static_cast<unsigned char>(text[++i]) : c;
+            out += "\\x";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 void PrintError(const std::string& text) {
     std::fflush(stdout);
-    // Written as bytes: a name from an archive may hold any byte.
-    std::string line = "tavro: " + text + "\n";
+    // Written as bytes: a name from an archive may hold any byte. On a terminal its
+    // control bytes are escaped, as they are on stdout.
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    std::string line = "tavro: " + (terminal ? EscapeControls(text) : text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }

@@ -70,7 +70,11 @@ private:
     std::vector<std::string> names_;
 };
 
-// Writes "tavro: " and the text on a line of stderr.
+// A text as a terminal shows it: control characters (C0, DEL, and C1 in UTF-8)
+// written as \xNN, everything else as it is.
+std::string EscapeControls(const std::string& text);
+
+// Writes "tavro: " and the text on a line of stderr (escaped when it is a terminal).
 void PrintError(const std::string& text);
 // Writes "tavro: warning: PATH: TEXT" on a line of stderr.
 void PrintWarning(const std::string& path, const std::string& text);

@@ -1,6 +1,7 @@
 #include "imaging/batch.h"
 
 #include <array>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -21,9 +22,10 @@ std::span<const char* const> MasksFor(BatchDirection direction) {
     return kStandardMasks;
 }
 
-// Converts one file. Returns whether a picture was written; a picture the conversion
-// does not recognise or cannot use (DataError) gives false, an IoError goes on up.
-bool ConvertOne(const std::string& source, std::string target, const std::string& upperExt,
+// Converts one file. Returns whether a picture was written, into `target`; a picture
+// the conversion does not recognise or cannot use (DataError) gives false, an IoError
+// goes on up.
+bool ConvertOne(const std::string& source, std::string& target, const std::string& upperExt,
                 TTargetFormat format, const ConversionWarning& warn) {
     try {
         if (upperExt == ".K" || upperExt == ".G") {
@@ -73,10 +75,19 @@ BatchResult ConvertFolder(const std::string& sourceFolder, const std::string& ta
     }
 
     BatchResult result;
+    std::map<std::string, std::string> writtenFrom;  // target written, and from which source
     for (std::size_t i = 0; i < work.size(); ++i) {
         const auto& [name, ext] = work[i];
-        if (ConvertOne(sourceFolder + name, targetFolder + name, ext, target, warn)) {
+        std::string written = targetFolder + name;
+        if (ConvertOne(sourceFolder + name, written, ext, target, warn)) {
             ++result.converted;
+            const auto [it, first] = writtenFrom.emplace(written, name);
+            if (first) {
+                ++result.written;
+            } else {
+                result.collisions.push_back({written, it->second, name});
+                it->second = name;
+            }
         } else {
             ++result.passedOver;
         }

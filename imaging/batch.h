@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/conversion.h"
 
@@ -14,9 +15,19 @@ enum class BatchDirection {
     ToHandset,   // .bmp, .png and .gif files into handset pictures
 };
 
+// A target that two sources of one run were converted into (a.png and a.gif both
+// give a.g): the later source's result is the one that stands.
+struct BatchCollision {
+    std::string target;   // the file written twice
+    std::string replaced; // the source whose result was replaced
+    std::string by;       // the source whose result replaced it
+};
+
 struct BatchResult {
-    std::size_t converted = 0;
+    std::size_t converted = 0;   // sources converted
+    std::size_t written = 0;     // distinct files written: converted less the collisions
     std::size_t passedOver = 0;
+    std::vector<BatchCollision> collisions;
 };
 
 // Told after each file: its number (from 0) and how many files the run takes.

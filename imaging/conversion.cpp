@@ -64,6 +64,61 @@ std::uint8_t HandsetMode(const std::string& source, std::uint8_t mode) {
     return (ext == ".GIF" || ext == ".PNG") ? std::uint8_t{pkG} : mode;
 }
 
+// A conversion never writes over its own source: the result would replace the
+// picture it is made from. Compared by file identity, so that another spelling of
+// the same path, or a link to it, is caught too.
+void RefuseOwnSource(const std::string& source, const std::string& dest) {
+    if (SameFile(source, dest)) {
+        throw DataError(dest, "is the picture being converted; the result would replace it, so choose "
+                              "another name for the result");
+    }
+}
+
+// The pixels a GIF or PNG declares, read from its header: a GIF's logical screen and
+// its first image, a PNG's IHDR. 0 when the header does not say (bytes that merely
+// begin like a GIF or PNG).
+std::int64_t DeclaredPixels(const std::vector<std::uint8_t>& head) {
+    const auto le16 = [&](std::size_t at) { return std::int64_t{head[at]} | (std::int64_t{head[at + 1]} << 8); };
+    const auto be32 = [&](std::size_t at) {
+        return (std::int64_t{head[at]} << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+    };
+    //   PNG: 8-byte signature, IHDR length and type (8), width (4, big-endian), height (4)
+    if (head.size() >= 24 && head[0] == 0x89 && head[1] == 'P' && head[2] == 'N' && head[3] == 'G' &&
+        head[12] == 'I' && head[13] == 'H' && head[14] == 'D' && head[15] == 'R') {
+        return be32(16) * be32(20);
+    }
+    //   GIF: "GIF8?a", screen width and height (2 + 2, little-endian), flags, 2 bytes,
+    //   the global colour table when flagged, then extensions (0x21, label, sub-blocks)
+    //   up to the first image descriptor (0x2C, left, top, width, height).
+    if (head.size() < 13 || head[0] != 'G' || head[1] != 'I' || head[2] != 'F') return 0;
+    std::int64_t width = le16(6);
+    std::int64_t height = le16(8);
+    std::size_t pos = 13;
+    if (head[10] & 0x80) pos += 3u << ((head[10] & 7) + 1);
+    while (pos < head.size() && head[pos] == 0x21) {
+        pos += 2;
+        while (pos < head.size() && head[pos] != 0) pos += head[pos] + 1u;
+        ++pos;
+    }
+    // Bytes that reach no image are no picture, whatever their first bytes announce.
+    if (pos + 9 > head.size() || head[pos] != 0x2C) return 0;
+    width = std::max(width, le16(pos + 5));
+    height = std::max(height, le16(pos + 7));
+    return width * height;
+}
+
+// A GIF or PNG is copied into a .g as it is, without decoding it: its size is
+// measured from its header, and one beyond the limit that decoding keeps is refused,
+// as a BMP beyond it is.
+void RefuseHugeCopy(const std::string& source) {
+    constexpr std::size_t kHeadSize = 4096;  // room for a colour table and a few extensions
+    const std::int64_t pixels = DeclaredPixels(ReadFilePrefix(source, kHeadSize));
+    if (pixels > kMaxDecodedPixels) {
+        throw DataError(source, "the picture has " + std::to_string(pixels) + " pixels, more than " +
+                                    std::to_string(kMaxDecodedPixels));
+    }
+}
+
 // A .g file's picture is its content. The new name reaches the caller before the
 // copy, as a failed copy raises IoError: the caller then knows that nothing usable
 // stands under that name.
@@ -125,10 +180,13 @@ bool DecodePicture(const std::string& source, std::string& dest, TTargetFormat t
     if (kind == pkOther || (kind == pkRaw && !UsableRawSize(source, width, height))) return false;
     if (kind == pkG) {
         // The content decides the extension; the target format plays no part.
-        CopyGImage(source, dest, GImageExtension(ReadUpTo(source, kGSignatureSize)));
+        const std::string extension = GImageExtension(ReadUpTo(source, kGSignatureSize));
+        RefuseOwnSource(source, ChangeExtension(dest, extension));
+        CopyGImage(source, dest, extension);
         return true;
     }
     const std::string mime = FormatRow(target, source).mime;
+    RefuseOwnSource(source, dest);
     SaveBitmap(DecodeHandsetPicture(source, kind, ReadHandsetPicture(source, kind)), dest, mime);
     return true;
 }
@@ -138,9 +196,12 @@ void EncodePicture(const std::string& source, std::uint8_t mode, std::string& de
     DecodeNotes notes;
     mode = HandsetMode(source, mode);
     if (mode == pkG) {
+        RefuseOwnSource(source, ChangeExtension(dest, ".g"));
+        RefuseHugeCopy(source);
         CopyGImage(source, dest, ".g");  // streamed, whatever its size
     } else if (HasWriter(mode)) {
         const std::vector<std::uint8_t> bytes = EncodeHandsetPicture(source, mode, dest, &notes);
+        RefuseOwnSource(source, dest);
         WriteWholeFile(dest, bytes);
     }
     if (notes.everyAlphaZero && warn) warn(source, kEveryPixelTransparent);
@@ -152,6 +213,7 @@ std::optional<EncodedPicture> EncodePictureBytes(const std::string& source, std:
     if (!HasWriter(mode)) return std::nullopt;  // pkOther and values beyond the kinds
     EncodedPicture picture;
     if (mode == pkG) {
+        RefuseHugeCopy(source);
         dest = ChangeExtension(dest, ".g");
         picture.bytes = ReadUpTo(source, copyLimit, &picture.size);
         return picture;

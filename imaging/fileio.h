@@ -27,22 +27,13 @@ public:
     static File OpenReadWrite(const std::string& path);
     // Opens an existing file for writing from its start, without truncating it.
     static File OpenWrite(const std::string& path);
-    // Creates a file, or replaces the content of one that exists. An existing file is
-    // written over in place and cut to the length written when it is closed (or given
-    // up after a failure), rather than truncated on opening: on ext4 truncating a file,
-    // or unlinking it and making a new one, costs tens of times as much as writing over
-    // the blocks it already has, and converting or unpacking into the folder of an
-    // earlier run rewrites every file. A file with other hard links changes under all
-    // its names.
-    // An existing file that is write-protected (WriteProtection) is refused.
-    static File Create(const std::string& path);
-
     // Creates a file without a name in `folder`, for reading and writing scratch data:
     // it is gone when closed, also when the program stops. Where the file system has
     // no such files, a hidden name is made and removed at once. Errors name the folder.
     static File CreateUnnamed(const std::string& folder);
 
     bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
     const std::string& Path() const { return path_; }
 
     // Reads up to `len` bytes; returns how many were read (fewer at end of file).
@@ -53,7 +44,7 @@ public:
     void Write(const std::string& bytes);
     void Seek(std::uint64_t offset);
     std::uint64_t Size() const;
-    // Cuts the file at `size` bytes; what Create left of the old content goes too.
+    // Cuts the file at `size` bytes.
     void Truncate(std::uint64_t size);
     // Flushes what was written to the disk (fsync).
     void Sync();
@@ -61,31 +52,133 @@ public:
     void Close();
 
 private:
+    friend class ReplacementFile;
     File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    // Cuts off what is left of the old content of a file from Create; false on failure.
-    bool CutStaleContent();
     // Closes the file without reporting errors.
     void Release() noexcept;
 
     int fd_ = -1;
     std::string path_;
-    // For a file from Create that held bytes: where the old content ends, and the
-    // position and furthest end of what was written since.
-    std::uint64_t staleEnd_ = 0;
-    std::uint64_t position_ = 0;
-    std::uint64_t writtenEnd_ = 0;
 };
+
+// New content for a file, which takes the file's place whole on Commit: a file that
+// existed is afterwards its old content or its new one, whatever happens (a kill at
+// any instant, a full disk, an I/O error), and no temporary file outlives the command.
+//
+// The content is written into a file created exclusively in the target's folder:
+// without a name (O_TMPFILE) where the file system has such files, otherwise under an
+// unpredictable hidden name (".tavro-" + 12 random characters + ".tmp", O_EXCL and
+// O_NOFOLLOW), so that nothing planted under a temporary name receives a byte. On
+// Commit a brand-new file is linked under its name; an existing one is flushed to the
+// disk (fsync) and renamed over, keeping its permissions (and its owner, where the
+// system allows). Until Commit the target is
+// untouched; dropped without Commit, the new content goes.
+//
+// A symbolic link as the target is followed: the link stays and its target is
+// replaced. A target that is no regular file (a device such as /dev/full) is written
+// directly. An existing write-protected file (WriteProtection) is refused. Every error
+// names the target as given, never the temporary file.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(const std::string& path);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes) { file_.Write(bytes); }
+    void Commit();
+    // Whether a file stood under the name before.
+    bool Replaces() const { return replaces_; }
+
+private:
+    void Abandon() noexcept;
+
+    std::string target_;  // the name replaced (a link's target)
+    std::string folder_;  // its folder, ending with "/" ("" for the current one)
+    File file_;           // reports errors under the name given
+    std::string temp_;    // the hidden name of the new content, while it has one
+    bool unnamed_ = false;
+    bool direct_ = false;
+    bool replaces_ = false;
+    unsigned mode_ = 0;
+    unsigned owner_ = 0;
+    unsigned group_ = 0;
+};
+
+// While one exists, replacing a file skips its fsync; Flush then makes everything
+// written so far durable in one call (syncfs). For commands that replace many files
+// and mark their folder unfinished until the end (unpacking).
+class DeferredSync {
+public:
+    DeferredSync();
+    ~DeferredSync();
+    DeferredSync(const DeferredSync&) = delete;
+    DeferredSync& operator=(const DeferredSync&) = delete;
+    // Flushes the file system that holds `folder`.
+    void Flush(const std::string& folder);
+};
+
+// Removes what killed earlier runs left in `folder`: hidden temporary files
+// (".tavro-*.tmp") and, in the system's temporary folder, scratch folders
+// ("tavro-XXXXXX"), each only when it is ours and no running command holds it.
+// Done once per folder and process; ReplacementFile calls it.
+void RemoveLeftovers(const std::string& folder);
+
+// A private folder "tavro-XXXXXX" in the system's temporary folder, removed with its
+// content when the object goes; one that a killed run left is removed by the next.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    // Ends with "/".
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// A lock that marks a temporary file or folder as in use, for RemoveLeftovers.
+// Returns false when the lock could not be taken.
+bool LockInUse(int fd);
+
+// The fault seam: a test arms one fault, which strikes every file written through
+// File or ReplacementFile in this process.
+namespace faults {
+enum class Point {
+    Write,   // when the bytes written since arming would pass `count`
+    Sync,    // at the fsync of replacement number `count` (from 0)
+    Rename,  // at the link or rename of replacement number `count` (from 0)
+};
+enum class Action {
+    Fail,  // the operation fails with `code` (after the bytes up to the point)
+    Stop,  // the process is killed there (SIGKILL), as by a crash
+};
+struct Fault {
+    Point point = Point::Write;
+    std::uint64_t count = 0;
+    Action action = Action::Fail;
+    int code = 28;  // ENOSPC: "Disk full"
+};
+void Arm(const Fault& fault);
+void Disarm();
+}  // namespace faults
 
 // Reads a whole file. A file larger than maxSize raises DataError.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uint64_t maxSize);
 // Reads at most `len` bytes from the start of a file (fewer when it is shorter).
 std::vector<std::uint8_t> ReadFilePrefix(const std::string& path, std::size_t len);
-// Creates (or replaces) a file holding exactly these bytes.
+// Creates (or replaces whole, as ReplacementFile) a file holding exactly these bytes;
+// a file that holds them already is left as it is.
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
-// Copies src to dst byte for byte, replacing dst.
+// Copies src to dst byte for byte, replacing dst whole.
 void CopyFileReplacing(const std::string& src, const std::string& dst);
 
 bool FileExists(const std::string& path);
+// Whether two paths name the same existing file (device and inode), links followed.
+bool SameFile(const std::string& a, const std::string& b);
 // Why an existing file may not be written: the system's error code (EACCES, EROFS ...)
 // when it refuses, EACCES when the file has no write permission bit at all (which
 // stops even the superuser, as a read-only file does on other platforms), 0 when it

@@ -33,6 +33,7 @@
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
 #include "imaging/standard.h"
+#include "support/faultrun.h"
 #include "support/testsupport.h"
 
 namespace tavro::test {
@@ -521,6 +522,42 @@ TEST_F(DesktopTest, FileDialogsShowTheGivenNameAndAskBeforeReplacing) {
     });
     EXPECT_TRUE(real.RunFileDialog(app::FileDialogKind::Open, state, folders));
     EXPECT_EQ(state.fileName, dir / "sub/");
+
+// Save Picture replaces an existing file whole under every fault of the file layer;
+// Convert image refuses to write over its own source; an archive with two entries of
+// one name unpacks with a warning box that names the slot left out.
+TEST_F(DesktopTest, SavedPicturesAreOldOrNewAndNothingIsLostSilently) {
+    Open(kSample, dir.Path());
+    const std::string target = dir / "saved.png";
+    dialogs.files = {FileAnswer{target, 3}};
+    main.Button1Click();
+    const Bytes saved = ReadBytes(target);
+    for (const faults::Fault& fault : FaultTable(saved.size())) {
+        SCOPED_TRACE(Describe(fault));
+        WriteText(target, "an older picture");
+        dialogs.files = {FileAnswer{target, 3}};
+        RunWithFault(fault, [&] { main.Button1Click(); });
+        const Bytes now = ReadBytes(target);
+        EXPECT_TRUE(now == saved || now == ToBytes("an older picture"));
+        EXPECT_EQ(TempFilesAfterNextRun(dir.Path()), Strings{});
+    }
+
+    dialogs.boxes.clear();
+    const Bytes clock = ReadBytes(dir / "raws/clock.k");
+    dialogs.files = {FileAnswer{dir / "raws/clock.k", 1}, FileAnswer{dir / "raws/../raws/clock.k", 1}};
+    main.Convertimage1Click();
+    EXPECT_EQ(ReadBytes(dir / "raws/clock.k"), clock);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(Contains(dialogs.boxes[0], "is the picture being converted"));
+
+    dialogs.boxes.clear();
+    WriteBytes(dir / "twice.ezx", BuildArchive(HeaderText(24), {{"a.k", ReadBytes(dir / "raws/clock.k"), 1},
+                                                                {"a.k", ReadBytes(dir / "raws/alarm.k"), 2}}));
+    std::filesystem::create_directories(dir / "twice");
+    Open(dir / "twice.ezx", dir / "twice/");
+    EXPECT_EQ(dialogs.boxes, Strings{"Warning|" + dir / "twice.ezx: slot 1 has the name a.k of slot 0, which its "
+                                     "files would replace: it is not unpacked, and packing this folder leaves it "
+                                     "empty|owned"});
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "archive/settings.h"
 #include "imaging/standard.h"
 #include "imaging/errors.h"
-#include "support/testsupport.h"
+#include "support/faultrun.h"
 
 namespace tavro::test {
 namespace {
@@ -76,10 +76,12 @@ TEST_F(ExtractTest, WhatEachArchiveLeaves) {
         {"non-picture and GIF", BuildArchive(h, {{"readme.txt", ToBytes("text"), 1}, {"pic.G", gif, 2}}),
          {{"pic.G", gif}, {"readme.txt", ToBytes("text")}}, {{"pic.gif", gif}}, {"readme.txt", "pic.G"},
          StructureFile(2, {other(0, "readme.txt", "readme.png", 1), {1, "pic.G", "pic.gif", pkG, 0x1748, 2}}), tfPng},
-        {"duplicate names: every line and record, the later file",
+        // The later slot would replace the earlier one's files: it is left out, and
+        // recorded empty so that packing leaves it empty rather than give it slot 0's.
+        {"duplicate names: the first slot's files and line, the later one empty",
          BuildArchive(h, {{"x.txt", ToBytes("first"), 1}, {"x.txt", ToBytes("second"), 2}}),
-         {{"x.txt", ToBytes("second")}}, {}, {"x.txt", "x.txt"},
-         StructureFile(2, {other(0, "x.txt", "x.bmp", 1), other(1, "x.txt", "x.bmp", 2)})},
+         {{"x.txt", ToBytes("first")}}, {}, {"x.txt"},
+         StructureFile(2, {other(0, "x.txt", "x.bmp", 1), EmptyRecord(1, 2)})},
         {"data and names past the end are short reads", cut, {{"a.txt", ToBytes("0123")}}, {}, {"a.txt"},
          StructureFile(2, {other(0, "a.txt", "a.bmp", 1), EmptyRecord(1, 2)})},
         // Three bytes of header read as zeros: depth 0 is the 32-bit variant, which does not decode.
@@ -131,7 +133,7 @@ TEST_F(ExtractTest, IconsComeInTheTargetFormat) {
 }
 
 // Each refusal names the archive and the reason, closes the progress window, and
-// leaves nothing outside raws/ and icons/ of the target folder.
+// leaves the folder of an earlier unpacking byte for byte as it was.
 TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
     const Bytes h = HeaderText(24);
     std::vector<std::pair<Bytes, std::string>> cases;
@@ -149,19 +151,26 @@ TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
     cases.push_back({ToBytes("motoskin\n\nv1.00\n0000"), "too short"});
     // Structure records over 1 MiB: 41,944 empty slots of 25 bytes each.
     cases.push_back({BuildArchive(h, std::vector<Slot>(41944)), "structure records"});
+    Bytes garbage(100);
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    cases.push_back({garbage, "past the end of the archive"});
+    Bytes cutTable = BuildArchive(h, {{"a.txt", ToBytes("x"), 1}, {"ok.txt", ToBytes("1"), 2}});
+    cutTable.resize(WordAt(cutTable, TablePosition(cutTable) + 12) + 13);
+    cases.push_back({cutTable, "runs past the end of the archive"});
+    std::filesystem::remove_all(dir / "out");
+    Extract(BuildArchive(HeaderText(30), {{"ok.txt", ToBytes("earlier"), 1}, {"p.k", KFile(1, 1, 32, 4, {1, 2, 3, 4}), 2}}));
+    const Files earlier = TreeFiles(dir / "out");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.second);
-        std::filesystem::remove_all(dir / "out");
         const auto e = Caught<DataError>([&] { Extract(c.first); });
         ASSERT_TRUE(e);
         EXPECT_TRUE(Contains(e->what(), c.second));
         EXPECT_EQ(e->Path(), dir / "iconres.ezx");
         EXPECT_EQ(rec.log.back(), "close");
         EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"iconres.ezx", "out"}));
-        for (const std::string& name : FolderNames(dir / "out"))
-            EXPECT_TRUE(name == "iconres.hdr" || name == "iconres.dat" || name == "raws" || name == "icons") << name;
-        EXPECT_LE(FolderNames(dir / "out/raws").size(), 1u);
+        EXPECT_EQ(TreeFiles(dir / "out"), earlier);
     }
+    std::filesystem::remove_all(dir / "out");
     Extract(BuildArchive(h, std::vector<Slot>(41943)));
     EXPECT_EQ(Out("iconres.dat").size(), 4u + 41943u * 25);
 }

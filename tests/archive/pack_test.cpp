@@ -184,8 +184,8 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     } cases[] = {
         {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); },
          "f/iconres.hdr"},
-        // A kind beyond the handset kinds has no writer: its converted file never appears.
-        {"File not found", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
+        {"has kind 7, which is no picture kind", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
+        {"no archive header", [&] { OneIcon(ToBytes("not an archive header text")); }},
         // An icon, to become an 18-bit .k, vanishing after icons/ was listed.
         {"File not found",
          [&] {

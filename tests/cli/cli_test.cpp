@@ -144,7 +144,8 @@ TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
     WriteBytes(dir / "src/photo.jpg", gif);
     std::filesystem::copy(Sample("raws/wallpaper(48x32).raw"), dir / "src/w(48x32).raw");
     EXPECT_EQ(RunTavro({"convert-all", dir / "src", dir / "std", "--to", "standard", "--format", "gif"}),
-              Exited(0, "4 converted, 1 passed over\n"));
+              Exited(0, "4 converted into 3 files, 1 passed over\n",
+                     "tavro: warning: " + dir / "std/a.gif: written from a.k and then from a.g, whose result replaced it\n"));
     EXPECT_EQ(FolderNames(dir / "std"), (std::vector<std::string>{"a.gif", "b.png", "c.gif"}));
     EXPECT_EQ(ReadBytes(dir / "std/a.gif"), gif);
 
@@ -153,7 +154,8 @@ TEST_F(Cli, ConvertAllRunsBothDirectionsAndCounts) {
     WriteBytes(dir / "std/photo.jpg", png);
     WriteText(dir / "std/broken.bmp", "not a bitmap");
     EXPECT_EQ(RunTavro({"convert-all", dir / "std", dir / "std", "--to", "handset"}),
-              Exited(0, "5 converted, 1 passed over\n"));
+              Exited(0, "5 converted into 4 files, 1 passed over\n",
+                     "tavro: warning: " + dir / "std/a.g: written from a.png and then from a.gif, whose result replaced it\n"));
     EXPECT_EQ(ReadBytes(dir / "std/a.g"), gif);
     EXPECT_EQ(ReadBytes(dir / "std/clock.k"), ReadBytes(Sample("raws/clock.k")));
     EXPECT_EQ(FolderNames(dir / "std"),
@@ -246,6 +248,50 @@ TEST_F(Cli, StageCaptionsShowOnATerminal) {
     EXPECT_TRUE(Contains(pack.out, "Packing icons"));
     RunResult all = RunTavroOnTerminal({"convert-all", dir / "x/raws", dir / "y", "--to", "standard"});
     EXPECT_TRUE(Contains(all.out, "100%")) << all.out;
+}
+
+
+// Silent losses refused: a conversion onto its own source (under another spelling
+// too), a GIF or PNG beyond the pixel limit on its way into a .g. A closed pipe ends
+// `info` with its scratch folder removed. Names reach a terminal with their control
+// bytes escaped, a pipe as they are.
+TEST_F(Cli, NothingIsLostSilentlyAndNamesCannotSteerTheTerminal) {
+    std::filesystem::copy(Sample("raws/clock.k"), dir / "clock.k");
+    const Bytes clock = ReadBytes(dir / "clock.k");
+    for (const std::string& target : {dir / "clock.k", dir.Path() + "./clock.k"}) {
+        const RunResult r = RunTavro({"convert", dir / "clock.k", target, "--format", "png"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(Contains(r.err, "is the picture being converted"));
+    }
+    EXPECT_EQ(ReadBytes(dir / "clock.k"), clock);
+
+    Bytes gif = ToBytes("GIF89a");
+    for (std::uint8_t b : {0x60, 0xEA, 0x60, 0xEA, 0x00, 0x00, 0x00}) gif.push_back(b);  // 60000 x 60000, no table
+    for (std::uint8_t b : {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0}) gif.push_back(b);           // a first image of 1 x 1
+    Bytes png = ToBytes("\x89PNG\r\n\x1a\n");
+    for (std::uint8_t b : {0, 0, 0, 13, 0x49, 0x48, 0x44, 0x52, 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0})
+        png.push_back(b);
+    WriteBytes(dir / "bomb.gif", gif);
+    WriteBytes(dir / "bomb.png", png);
+    for (const char* bomb : {"bomb.gif", "bomb.png"}) {
+        const RunResult r = RunTavro({"convert", dir / bomb, dir / "out", "--handset", "g"});
+        EXPECT_EQ(r, Exited(1, "", "tavro: " + dir / bomb + ": the picture has 3600000000 pixels, more than 1048576\n"));
+    }
+    EXPECT_FALSE(Exists(dir / "out.g"));
+
+    std::filesystem::create_directories(dir / "tmp");
+    WriteBytes(dir / "many.ezx", BuildArchive(HeaderText(24), std::vector<Slot>(8000)));
+    EXPECT_EQ(RunShell("{ TMPDIR=" + Quoted(dir / "tmp") + " " + TavroCommand({"info", dir / "many.ezx"}) +
+                       " | head -1; }"),
+              Exited(0, "archive " + dir / "many.ezx\n"));
+    EXPECT_EQ(FolderNames(dir / "tmp"), std::vector<std::string>{});
+
+    const std::string hostile = "t\x1b]0;title\x07\x1b[31mred\r.k";
+    WriteBytes(dir / "names.ezx", BuildArchive(HeaderText(24), {{hostile, clock, 1}}));
+    const RunResult shown = RunTavroOnTerminal({"unpack", dir / "names.ezx", dir / "n", "--list"});
+    EXPECT_TRUE(Contains(shown.out, "t\\x1b]0;title\\x07\\x1b[31mred\\x0d.k")) << shown.out;
+    EXPECT_EQ(shown.out.find('\x07'), std::string::npos);
+    EXPECT_EQ(RunTavro({"unpack", dir / "names.ezx", dir / "n", "--list"}), Exited(0, hostile + "\n"));
 }
 
 namespace fs = std::filesystem;
@@ -346,25 +392,9 @@ TEST_F(CliEdits, TransparentPlaceholdersAndRaw) {
               Exited(0, dir / "a(2x1).raw\n"));
 }
 
-TEST(CliFaults, FullDeviceStopsUnpackAndPack) {
-    TempDir dir;
-    WriteBytes(dir / "in.ezx", BuildArchive(HeaderText(40), {{"a.k", K32(1, 1), 11},
-                                                             {"b.k", K32(2, 2), 12},
-                                                             {"c.k", K32(3, 3), 13},
-                                                             {"d.k", K32(4, 4), 14}}));
-    const std::string target = dir / "out/";
-    std::filesystem::create_directories(target + "raws");
-    std::filesystem::create_symlink("/dev/full", target + "raws/c.k");  // the third raw copy
-    RunResult r = RunTavro({"unpack", dir / "in.ezx", target});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "raws/c.k: Disk full"));
-    // The entry before it is complete; nothing after it was begun, nothing outside the target.
-    EXPECT_EQ(ReadBytes(target + "raws/b.k"), K32(2, 2));
-    EXPECT_EQ(FolderNames(target + "raws"), (std::vector<std::string>{"a.k", "b.k", "c.k"}));
-    EXPECT_EQ(ReadText(target + "iconres.dat"), "");  // made before the entries, written after them
-    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"in.ezx", "out"}));
-
-    r = RunTavro({"pack", UnpackedSample().Path(), "/dev/full"});
+// A device as the output is written directly (it cannot be replaced).
+TEST(CliFaults, FullDeviceStopsPack) {
+    const RunResult r = RunTavro({"pack", UnpackedSample().Path(), "/dev/full"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(Contains(r.err, "/dev/full: Disk full"));
 }
@@ -391,6 +421,29 @@ TEST(CliFaults, FullFileSystemReportsDiskFullAndKeepsTheExistingArchive) {
     EXPECT_EQ(ReadText(dir / "run.list"), "iconres.ezx\n");  // no half-written temporary left
     EXPECT_EQ(ReadText(dir / "run.unpack-rc"), "1\n");
     EXPECT_TRUE(Contains(ReadText(dir / "run.unpack-err"), "Disk full"));
+}
+
+// Written over in place (its folder lets no file be made) on a disk without room for
+// the new archive: the room is taken before the first byte changes, so the old
+// archive stays whole.
+TEST(CliFaults, CopyOverOnAFullDiskKeepsTheOldArchive) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "mnt");
+    std::filesystem::create_directories(dir / "tmp");
+    const std::string script =
+        "mount -t tmpfs -o size=64k tavro-full \"$1\" || exit 99\n"
+        "mkdir \"$1/ro\"; : >\"$1/ro/iconres.ezx\"; printf 'old archive' >\"$1/real.ezx\"\n"
+        "head -c 40000 /dev/zero >\"$1/filler\"\n"  // less room left than the new archive needs
+        "mount --bind \"$1/ro\" \"$1/ro\" && mount -o remount,bind,ro \"$1/ro\" || exit 99\n"
+        "mount --bind \"$1/real.ezx\" \"$1/ro/iconres.ezx\" || exit 99\n"
+        "TMPDIR=\"$4\" \"$TAVRO\" pack \"$2\" \"$1/ro/iconres.ezx\" 2>\"$3.err\"; rc=$?\n"
+        "cp \"$1/real.ezx\" \"$3.after\"; ls -A \"$4\" >\"$3.tmp\"; exit $rc\n";
+    const int rc = RunInMountNamespace(script, {dir / "mnt", UnpackedSample().Path(), dir / "run", dir / "tmp"});
+    if (rc == kNoMount) GTEST_SKIP() << "no private mount namespace here for a small full file system";
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(Contains(ReadText(dir / "run.err"), "iconres.ezx: Disk full")) << ReadText(dir / "run.err");
+    EXPECT_EQ(ReadText(dir / "run.after"), "old archive");
+    EXPECT_EQ(ReadText(dir / "run.tmp"), "");
 }
 
 TEST(CliFaults, ReadOnlyTargetReportsAccessDenied) {

@@ -91,7 +91,8 @@ std::optional<Error> Caught(F&& f) {
 }
 
 // Records every call on the three sinks, in order: "show", "caption:<text>",
-// "pos:<n>", "close", "append:<name>", "select", "error:<text>", "notfound:<text>".
+// "pos:<n>", "close", "append:<name>", "select", "error:<text>", "notfound:<text>",
+// "warning:<text>".
 // `action` runs when the progress window gets the caption `hookCaption`: the
 // captions mark the stages of packing, so the action lands between two of them.
 class Recorder : public ProgressSink, public IconList, public MessageSink {
@@ -107,6 +108,7 @@ public:
     void SelectFirst() override { log.push_back("select"); }
     void ShowError(const std::string& text) override { log.push_back("error:" + text); }
     void ShowNotFound(const std::string& text) override { log.push_back("notfound:" + text); }
+    void ShowWarning(const std::string&, const std::string& text) override { log.push_back("warning:" + text); }
 
     std::vector<std::string> log;
     std::vector<std::string> lines;  // the names appended to the icon list
