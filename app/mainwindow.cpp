@@ -90,6 +90,7 @@ TSDIAppForm::TSDIAppForm(Dialogs* dialogs)
     connect(CheckBox1, &QCheckBox::clicked, this, &TSDIAppForm::CheckBox1Click);
 
     ReportWindow = new TReportWindow(this);
+    OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     BuildMenus();
     FormCreate();
 }
@@ -216,7 +217,7 @@ void TSDIAppForm::CompareWith1Execute() {
 }
 
 void TSDIAppForm::OpenPicture(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQt(path)));
+    OpenUrl(QUrl::fromLocalFile(PathToQt(path)));
 }
 
 void TSDIAppForm::ShowReport(const std::string& title, const std::string& text) {

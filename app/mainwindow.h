@@ -2,6 +2,7 @@
 // size and type, and offers every command; its controls only call the commands.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QUrl;
 
 namespace tavro::app {
 
@@ -54,6 +56,8 @@ public:
     QAction* CheckFolder1;
     QAction* CompareWith1;
     TReportWindow* ReportWindow;
+    // Opens a file in the system's viewer (QDesktopServices); tests record it instead.
+    std::function<bool(const QUrl&)> OpenUrl;
 
     void FileOpen1Execute();
     void FileSave1Execute();

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -29,6 +30,7 @@
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
+#include "app/reportwindow.h"
 #include "app/progresswindow.h"
 #include "app/settingsdialog.h"
 #include "archive/settings.h"
@@ -145,7 +147,8 @@ TEST_F(DesktopTest, StartsWithItsWindowsDefaultsAndMenus) {
     }
     EXPECT_EQ(menus, (Strings{"&File", " &Open EZX... Ctrl+O", " &Save to EZX... Ctrl+S", "  ", " E&xit ",
                               "&Converter", " Convert &image ", " Convert &all ", "&Settings", "&Help",
-                              " &About... "}));
+                              " &About... ", "S&kin", " Contact &sheet... ", " C&heck folder... ",
+                              " Com&pare with... "}));
     EXPECT_EQ(AppSettings.TargetFormat, tfBmp);
     EXPECT_EQ(AppSettings.PendingBackColor, 0u);
     EXPECT_FALSE(AppSettings.ShowPreview || main.CheckBox1->isChecked());
@@ -522,6 +525,7 @@ TEST_F(DesktopTest, FileDialogsShowTheGivenNameAndAskBeforeReplacing) {
     });
     EXPECT_TRUE(real.RunFileDialog(app::FileDialogKind::Open, state, folders));
     EXPECT_EQ(state.fileName, dir / "sub/");
+}
 
 // Save Picture replaces an existing file whole under every fault of the file layer;
 // Convert image refuses to write over its own source; an archive with two entries of
@@ -558,6 +562,33 @@ TEST_F(DesktopTest, SavedPicturesAreOldOrNewAndNothingIsLostSilently) {
     EXPECT_EQ(dialogs.boxes, Strings{"Warning|" + dir / "twice.ezx: slot 1 has the name a.k of slot 0, which its "
                                      "files would replace: it is not unpacked, and packing this folder leaves it "
                                      "empty|owned"});
+}
+
+// The Skin menu on the folder last unpacked: nothing to do before an unpacking; the
+// contact sheet is written where the user said and opened in the viewer; a comparison
+// and a check show their text in the report window.
+TEST_F(DesktopTest, SkinMenuSheetsComparesAndChecksTheUnpackedFolder) {
+    Strings opened;
+    main.OpenUrl = [&](const QUrl& url) { return opened.push_back(url.toLocalFile().toStdString()), true; };
+    main.ContactSheet1->trigger();
+    EXPECT_EQ(dialogs.boxes, (Strings{"Contact sheet|" + std::string(app::kNothingUnpacked) + "|owned"}));
+
+    Open(kSample, dir.Path());
+    dialogs.asked.clear();
+    dialogs.files = {FileAnswer{dir / "s.png"}};
+    main.ContactSheet1->trigger();
+    EXPECT_EQ(dialogs.asked, (Strings{"Save the contact sheet|PNG Image|*.png|" + dir / "sheet.png"}));
+    EXPECT_EQ(opened, (Strings{dir / "s.png"})) << dialogs.boxes.back();
+    EXPECT_EQ(LoadBitmap(dir / "s.png").GetPixel(10, 10), 0xFF000000u);  // the viewer's black
+
+    SaveBitmap(Bitmap(30, 32), dir / "icons/menu_games.bmp", "image/bmp");
+    dialogs.files = {FileAnswer{kSample}};
+    main.CompareWith1->trigger();
+    EXPECT_TRUE(main.ReportWindow->isVisible());
+    EXPECT_EQ(main.ReportWindow->windowTitle(), "Compare with");
+    const std::string report = main.ReportWindow->Text->toPlainText().toStdString();
+    EXPECT_TRUE(Contains(report, "slot 18  menu_games.k  size 32x32 to 30x32\n39 identical, 0 added, 0 removed, 1 changed"));
+    EXPECT_TRUE(dialogs.boxes.size() == 1) << dialogs.boxes.back();
 }
 
 }  // namespace
