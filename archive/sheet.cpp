@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "archive/iconnames.h"
-#include "archive/settings.h"
 #include "imaging/errors.h"
 #include "imaging/paths.h"
 
@@ -85,7 +84,7 @@ std::vector<std::string> MakeContactSheet(const std::string& source, const std::
 
     SheetLayout layout;
     layout.columns = columns;
-    layout.background = options.background.value_or(AppSettings.DefaultViewerBack) | 0xFF000000u;
+    layout.background = options.background.value_or(kViewerBackground) | 0xFF000000u;
     const std::size_t count = order.size();
     SkinTiles tiles(skin, std::move(order));
     return WriteContactSheet(output, count, layout, tiles);

@@ -12,6 +12,9 @@
 
 namespace tavro {
 
+// The preview's background until Settings picks another: the tiles' colour by default.
+inline constexpr std::uint32_t kViewerBackground = 0xFF000000;
+
 enum class SheetOrder : std::uint8_t { Name, Slot };
 
 struct SheetOptions {

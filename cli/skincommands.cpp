@@ -6,7 +6,6 @@
 
 #include "archive/diff.h"
 #include "archive/iconnames.h"
-#include "archive/settings.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "imaging/errors.h"
@@ -81,7 +80,7 @@ int RunDiff(const SkinCommandOptions& options) {
         PrintText(DifferenceSummary(difference));
         if (!options.diffSheet.empty() && !difference.Same()) {
             for (const std::string& file :
-                 DrawDifference(a, b, difference, options.diffSheet, AppSettings.DefaultViewerBack)) {
+                 DrawDifference(a, b, difference, options.diffSheet, kViewerBackground)) {
                 PrintText("sheet: " + file);
             }
         }
