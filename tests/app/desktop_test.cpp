@@ -522,6 +522,7 @@ TEST_F(DesktopTest, FileDialogsShowTheGivenNameAndAskBeforeReplacing) {
     });
     EXPECT_TRUE(real.RunFileDialog(app::FileDialogKind::Open, state, folders));
     EXPECT_EQ(state.fileName, dir / "sub/");
+}
 
 // Save Picture replaces an existing file whole under every fault of the file layer;
 // Convert image refuses to write over its own source; an archive with two entries of
