@@ -34,8 +34,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <set>
