@@ -31,7 +31,7 @@
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
 #include "app/settingsdialog.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/standard.h"
 #include "support/faultrun.h"
 #include "support/testsupport.h"
@@ -522,6 +522,7 @@ TEST_F(DesktopTest, FileDialogsShowTheGivenNameAndAskBeforeReplacing) {
     });
     EXPECT_TRUE(real.RunFileDialog(app::FileDialogKind::Open, state, folders));
     EXPECT_EQ(state.fileName, dir / "sub/");
+}
 
 // Save Picture replaces an existing file whole under every fault of the file layer;
 // Convert image refuses to write over its own source; an archive with two entries of
