@@ -6,7 +6,7 @@
 #include "archive/extract.h"
 #include "archive/iconnames.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/batch.h"
 #include "imaging/standard.h"
 #include "imaging/errors.h"
@@ -165,7 +165,9 @@ void Commands::OpenEzxArchive(std::string archivePath) {
     shell_.ClearIcons();
     {
         BusyScope busy(shell_);
-        ExtractArchive(archivePath, targetFolder, shell_.Progress(), shell_.Icons(), shell_.Messages());
+        WorkFolder = targetFolder;
+        ExtractArchive(archivePath, targetFolder, AppSettings.TargetFormat, shell_.Progress(), shell_.Icons(),
+                       shell_.Messages());
     }
     if (shell_.IconCount() > 0) ShowSelectedIcon();
 }

@@ -25,8 +25,7 @@
 #include "app/settingsdialog.h"
 #include "app/windows.h"
 #include "archive/iconnames.h"
-#include "archive/nameindex.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/paths.h"
 
 namespace tavro::app {
@@ -148,8 +147,8 @@ void TSDIAppForm::BuildMenus() {
 
 // Runs first of all windows, before any other exists.
 void TSDIAppForm::FormCreate() {
+    // The name index belongs to each packing: nothing to empty here.
     SetDefaultSettings();
-    TreeInit(ConvTree);
 }
 
 void TSDIAppForm::SetWindows(TAboutBox* about, TOKRightDlg* settings, TForm1* progress, TForm2* preview) {

@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "app/windows.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/fileio.h"
 #include "imaging/standard.h"
 

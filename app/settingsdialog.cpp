@@ -11,7 +11,7 @@
 
 #include "app/dialogs.h"
 #include "app/windows.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/formats.h"
 
 namespace tavro::app {

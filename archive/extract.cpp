@@ -17,12 +17,10 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 #include "archive/format.h"
 #include "archive/reader.h"
-#include "archive/settings.h"
 #include "imaging/bytes.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
@@ -107,86 +105,110 @@ void WriteRawCopy(const std::string& rawPath, std::span<const std::uint8_t> byte
     raw->Commit();
 }
 
+// The slot's structure record for a slot that gets no files: an empty slot, a name
+// that is empty, or a name an earlier slot took.
+TConvRec EmptyRecord(const ArchiveSlot& slot) {
+    TConvRec rec;
+    rec.SlotIndex = slot.index;
+    rec.ResourceId = slot.resourceId;
+    rec.RawName = kEmptySlotName;
+    rec.IconName = kEmptySlotName;
+    rec.Kind = pkOther;
+    return rec;
+}
+
+// What unpacking writes into: the target folder's parts, and the target format.
+struct Unpacking {
+    std::string rawsFolder;
+    std::string iconsFolder;
+    TTargetFormat target;
+    std::string targetExtension;
+};
+
+// Stage: one unpacked slot. Its copy into raws/, its line in the icon list, its icon
+// into icons/; the result is its structure record. `area` holds the entry's bytes.
+TConvRec UnpackSlot(const Unpacking& u, ArchiveReader& archive, const ArchiveSlot& slot,
+                    std::vector<std::uint8_t>& area, IconList& icons, MessageSink& messages) {
+    TConvRec rec = EmptyRecord(slot);
+    const std::string rawPath = u.rawsFolder + slot.name;
+    const std::size_t got = archive.ReadEntry(slot, area.data());
+    WriteRawCopy(rawPath, std::span<const std::uint8_t>(area.data(), got), messages);
+    rec.RawName = slot.name;
+    icons.Append(rec.RawName);
+
+    std::string iconPath = u.iconsFolder + ChangeExtension(rec.RawName, u.targetExtension);
+    TPictureKind kind = pkOther;
+    try {
+        DecodePicture(rawPath, iconPath, u.target, kind);
+    } catch (const DataError&) {
+        // A damaged picture is a picture that does not decode: no icon file, but its
+        // list line and record stay, with the kind recognition gave it.
+    }
+    rec.IconName = FileNamePart(iconPath);
+    rec.Kind = kind;
+    return rec;
+}
+
+// Stage: every slot unpacked in slot order, each file without a flush of its own and
+// then one flush of the whole file system. The result is the structure file.
+std::vector<std::uint8_t> UnpackSlots(const Unpacking& u, const std::string& targetFolder, ArchiveReader& archive,
+                                      const std::vector<SlotPlan>& plan, ProgressSink& progress, IconList& icons,
+                                      MessageSink& messages) {
+    std::vector<std::uint8_t> structure(kStructureAreaSize);
+    std::vector<std::uint8_t> picture(kPictureAreaSize);
+    std::size_t structurePos = kStructureCountSize;
+    const std::uint32_t n = archive.SlotCount();
+    DeferredSync deferred;
+    for (const SlotPlan& p : plan) {
+        TConvRec rec = p.unpacked ? UnpackSlot(u, archive, p.slot, picture, icons, messages) : EmptyRecord(p.slot);
+        rec.NameHash = HashName(rec.IconName);
+        PutStructureRecord(rec, structurePos, structure.data());
+        progress.SetPosition(ProgressPercent(p.slot.index, n));
+    }
+    deferred.Flush(targetFolder);
+    store_u32le(structure.data(), n);
+    structure.resize(structurePos);
+    return structure;
+}
+
+// Stage: the folder marked unfinished, and raws/ and icons/ made. Either folder may
+// exist already; one that cannot be made shows up as the first raw copy that cannot
+// be created.
+void BeginUnpacking(const std::string& targetFolder) {
+    RequireFolder(targetFolder);
+    WriteWholeFile(targetFolder + kUnfinishedMarkName,
+                   std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(kUnfinishedText),
+                                                 std::char_traits<char>::length(kUnfinishedText)));
+    MakeFolder(targetFolder + "raws");
+    MakeFolder(targetFolder + "icons");
+}
+
 }  // namespace
 
-void ExtractArchive(const std::string& archivePath, const std::string& targetFolder, ProgressSink& progress,
-                    IconList& icons, MessageSink& messages) {
-    const TTargetFormat target = AppSettings.TargetFormat;
+void ExtractArchive(const std::string& archivePath, const std::string& targetFolder, TTargetFormat target,
+                    ProgressSink& progress, IconList& icons, MessageSink& messages) {
     if (target >= TargetExtensions.size()) {
-        throw std::invalid_argument("unknown target format " + std::to_string(static_cast<int>(target)));
+        throw DataError(archivePath, "unknown target format " + std::to_string(static_cast<int>(target)));
     }
     progress.Show();
     ProgressCloser closer(progress);
     progress.SetCaption("Extracting icons");
-    WorkFolder = targetFolder;
-    const std::string targetExtension = TargetExtensions[target];
+    const Unpacking u{targetFolder + "raws/", targetFolder + "icons/", target, TargetExtensions[target]};
 
     // The check pass: nothing is written before it ends.
     ArchiveReader archive(archivePath);
     std::vector<std::string> warnings;
-    const std::vector<SlotPlan> plan = PlanSlots(archivePath, archive, targetExtension, warnings);
-    // The picture area holds in turn the header copy and each entry's bytes.
+    const std::vector<SlotPlan> plan = PlanSlots(archivePath, archive, u.targetExtension, warnings);
     std::vector<std::uint8_t> header(kHeaderCopySize);
     header.resize(archive.ReadPrefix(header.data(), header.size()));
-    std::vector<std::uint8_t> picture(kPictureAreaSize);
 
-    RequireFolder(targetFolder);
-    const std::string markPath = targetFolder + kUnfinishedMarkName;
-    WriteWholeFile(markPath, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(kUnfinishedText),
-                                                           std::char_traits<char>::length(kUnfinishedText)));
-    // Either folder may exist already; a folder that cannot be made shows up as the
-    // first raw copy that cannot be created.
-    MakeFolder(targetFolder + "raws");
-    MakeFolder(targetFolder + "icons");
-    const std::string rawsFolder = targetFolder + "raws/";
-    const std::string iconsFolder = targetFolder + "icons/";
-
-    std::vector<std::uint8_t> structure(kStructureAreaSize);
-    std::size_t structurePos = kStructureCountSize;
-    const std::uint32_t n = archive.SlotCount();
-    {
-        DeferredSync deferred;
-        for (const SlotPlan& p : plan) {
-            const std::uint32_t i = p.slot.index;
-            TConvRec rec;
-            rec.SlotIndex = i;
-            rec.ResourceId = p.slot.resourceId;
-            if (!p.unpacked) {
-                // An empty slot, a name that is empty, or a name an earlier slot took: no
-                // files and no list line, and the record of an empty slot.
-                rec.RawName = kEmptySlotName;
-                rec.IconName = kEmptySlotName;
-                rec.Kind = pkOther;
-            } else {
-                const std::string rawPath = rawsFolder + p.slot.name;
-                const std::size_t got = archive.ReadEntry(p.slot, picture.data());
-                WriteRawCopy(rawPath, std::span<const std::uint8_t>(picture.data(), got), messages);
-                rec.RawName = p.slot.name;
-                icons.Append(rec.RawName);
-
-                std::string iconPath = iconsFolder + ChangeExtension(rec.RawName, targetExtension);
-                TPictureKind kind = pkOther;
-                try {
-                    DecodePicture(rawPath, iconPath, target, kind);
-                } catch (const DataError&) {
-                    // A damaged picture is a picture that does not decode: no icon file, but
-                    // its list line and record stay, with the kind recognition gave it.
-                }
-                rec.IconName = FileNamePart(iconPath);
-                rec.Kind = kind;
-            }
-            rec.NameHash = HashName(rec.IconName);
-            PutStructureRecord(rec, structurePos, structure.data());
-            progress.SetPosition(ProgressPercent(i, n));
-        }
-        deferred.Flush(targetFolder);
-    }
+    BeginUnpacking(targetFolder);
+    const std::vector<std::uint8_t> structure =
+        UnpackSlots(u, targetFolder, archive, plan, progress, icons, messages);
     archive.Close();
-
-    store_u32le(structure.data(), n);
     WriteWholeFile(targetFolder + "iconres.hdr", header);
-    WriteWholeFile(targetFolder + "iconres.dat", std::span<const std::uint8_t>(structure.data(), structurePos));
-    RemoveFile(markPath);
+    WriteWholeFile(targetFolder + "iconres.dat", structure);
+    RemoveFile(targetFolder + kUnfinishedMarkName);
 
     for (const std::string& text : warnings) messages.ShowWarning(archivePath, text);
     icons.SelectFirst();

@@ -1,52 +1,25 @@
-// The name index: structure records by IconName, the first inserted found first.
-//
-// A binary search tree ordered by IconName (bytes compared as unsigned values, a
-// shorter name before every longer one that begins with it). It is kept balanced
-// (AVL) and holds each name once: a later record with a name already present is
-// kept in that node's Same chain, where lookups never look, so the node reached
-// for a name always carries the first record inserted with it. Insertion, lookup and
-// release walk the tree iteratively; sorted input or many equal names cost
-// O(log n) per operation.
+// The name index of one packing: the structure records of pictures by IconName, so
+// that each file of icons/ finds its record. Names compare byte for byte as unsigned
+// values; of several records with one name, the first inserted is the one found.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "archive/format.h"
 
 namespace tavro {
 
-struct TSearchTree {
-    TConvRec Rec;
-    TSearchTree* Left = nullptr;   // IconName less
-    TSearchTree* Right = nullptr;  // IconName greater
-    TSearchTree* Same = nullptr;   // later records with this IconName, never found
-    int Height = 1;                // of the subtree rooted here, for balancing
-};
+using TSearchTree = std::map<std::string, TConvRec>;
 
-// The program-wide index that packing builds and releases.
-extern TSearchTree* ConvTree;
+// Adds the record unless one with its IconName is there already.
+inline void TreeInsert(TSearchTree& index, const TConvRec& rec) { index.emplace(rec.IconName, rec); }
 
-// Sets the link to none; releases nothing.
-void TreeInit(TSearchTree*& root);
-// Adds a node holding a copy of the record; duplicates are accepted.
-void TreeInsert(TSearchTree*& root, const TConvRec& rec);
-// The first-inserted record with this IconName, or the not-found record
-// (empty names, Kind pkOther).
-TConvRec TreeFind(TSearchTree* root, const std::string& key);
-// Releases every node and sets the link to none, so that no dangling root remains.
-void TreeFree(TSearchTree*& root);
-
-// Owns ConvTree-style roots for one operation: TreeInit on construction, TreeFree on
-// destruction, whichever way the operation ends.
-class TreeScope {
-public:
-    explicit TreeScope(TSearchTree*& root) : root_(root) { TreeInit(root_); }
-    ~TreeScope() { TreeFree(root_); }
-    TreeScope(const TreeScope&) = delete;
-    TreeScope& operator=(const TreeScope&) = delete;
-
-private:
-    TSearchTree*& root_;
-};
+// The first record inserted with this IconName, or the not-found record (empty
+// names, Kind pkOther).
+inline TConvRec TreeFind(const TSearchTree& index, const std::string& key) {
+    const auto it = index.find(key);
+    return it != index.end() ? it->second : TConvRec{};
+}
 
 }  // namespace tavro

@@ -1,4 +1,6 @@
-// Packing a folder left by an extraction back into an archive.
+// Packing a folder left by an extraction back into an archive, in stages: the
+// structure file is read, the entries planned (PlanPack), the icons converted back,
+// the archive's front laid out, and the entries written.
 //
 // The archive written:
 //   offset           size      meaning
@@ -168,15 +170,51 @@ std::uint64_t ConvertedSize(const std::string& path) {
 // A record of an entry that is no picture: it has no icon and no writer.
 bool IsNoPicture(const TConvRec& rec) { return rec.Kind == pkOther; }
 
-// The structure file: N, the ID table area of N empty slots, and the records of the
-// present slots in file order. The records of pictures also go into ConvTree; those of
-// entries that are no picture stay out of it: they are not looked up by icon name, and
-// in the index they could only hide a picture entry whose decoded icon took the same
-// name (x.bmp beside x.k, both giving x.bmp).
-struct Structure {
-    std::uint32_t slotCount = 0;
-    std::vector<std::uint8_t> idTable;
-    std::vector<TConvRec> present;
+[[noreturn]] void ThrowTooLarge(const std::string& path, std::uint64_t size) {
+    throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                              std::to_string(kPictureAreaSize));
+}
+
+// The folders of one packing and the file names the records lead to.
+struct PackFolder {
+    explicit PackFolder(const std::string& folder)
+        : structurePath(folder + "iconres.dat"), iconsFolder(folder + "icons/"), rawsFolder(folder + "raws/"),
+          convPrefix(folder + "conv/") {}
+
+    std::string structurePath;
+    std::string iconsFolder;
+    std::string rawsFolder;
+    std::string convPrefix;
+
+    // The path of the entry's copy in raws/; a name that would lead out of raws/ is refused.
+    std::string RawCopy(const TConvRec& rec) const {
+        if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
+            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
+                                               problem + ", so it names no file in raws/");
+        }
+        return rawsFolder + rec.RawName;
+    }
+};
+
+// Tells the user about each source once, however often it is read, and keeps what
+// it told.
+class Warnings {
+public:
+    Warnings(MessageSink& messages, std::vector<PackWarning>* told) : messages_(messages), told_(told) {}
+    void operator()(const std::string& path, const std::string& text) {
+        if (!paths_.insert(path).second) return;
+        messages_.ShowWarning(path, text);
+        if (told_ != nullptr) told_->push_back({path, text});
+    }
+    // Sources told about before (while planning) are not told about again.
+    void AlreadyTold(const std::vector<PackWarning>& warnings) {
+        for (const PackWarning& w : warnings) paths_.insert(w.path);
+    }
+
+private:
+    MessageSink& messages_;
+    std::vector<PackWarning>* told_;
+    std::set<std::string> paths_;
 };
 
 // Reads the whole of an open file of at most `limit` bytes, and closes it; a larger one
@@ -194,107 +232,68 @@ std::vector<std::uint8_t> ReadBounded(File& file, const std::string& path, std::
     return bytes;
 }
 
-Structure ReadStructure(const std::string& path, File& file) {
-    const std::vector<std::uint8_t> area = ReadBounded(file, path, kStructureAreaSize, "the structure file");
-    ByteReader in(area);
-    Structure s;
-    s.slotCount = in.U32();
-    if (in.Failed()) throw DataError(path, "the structure file is too short to hold its record count");
-    if (s.slotCount > kMaxSlots) {
-        throw DataError(path, "the structure file has " + std::to_string(s.slotCount) + " slots, more than " +
-                                  std::to_string(kMaxSlots));
+// One structure record at the reader's position; `i` of `count` for the messages.
+TConvRec ReadRecord(const std::string& path, ByteReader& in, std::uint32_t i, std::uint32_t count) {
+    TConvRec rec;
+    rec.SlotIndex = in.U32();
+    const std::uint32_t rawLength = in.U32();
+    rec.RawName = in.Bytes(rawLength);
+    const std::uint32_t iconLength = in.U32();
+    rec.IconName = in.Bytes(iconLength);
+    rec.Kind = in.U8();
+    rec.NameHash = in.U32();
+    rec.ResourceId = in.U32();
+    if (in.Failed()) {
+        throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(count) +
+                                  " runs past the end of the file");
     }
-    s.idTable.assign(std::size_t{s.slotCount} * kSlotSize, 0xFF);
-    for (std::uint32_t i = 0; i < s.slotCount; ++i) {
-        TConvRec rec;
-        rec.SlotIndex = in.U32();
-        const std::uint32_t rawLength = in.U32();
-        rec.RawName = in.Bytes(rawLength);
-        const std::uint32_t iconLength = in.U32();
-        rec.IconName = in.Bytes(iconLength);
-        rec.Kind = in.U8();
-        rec.NameHash = in.U32();
-        rec.ResourceId = in.U32();
-        if (in.Failed()) {
-            throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(s.slotCount) +
-                                      " runs past the end of the file");
-        }
-        if (rec.RawName == kEmptySlotName) continue;
-        if (rec.Kind > pkOther) {
-            throw DataError(path, "structure record " + std::to_string(i) + " (" + rec.RawName + ") has kind " +
-                                      std::to_string(rec.Kind) + ", which is no picture kind (0 to 5)");
-        }
-        if (!IsNoPicture(rec)) TreeInsert(ConvTree, rec);
-        s.present.push_back(std::move(rec));
+    if (rec.RawName != kEmptySlotName && rec.Kind > pkOther) {
+        throw DataError(path, "structure record " + std::to_string(i) + " (" + rec.RawName + ") has kind " +
+                                  std::to_string(rec.Kind) + ", which is no picture kind (0 to 5)");
     }
-    return s;
+    return rec;
 }
 
-// Where a packed entry's bytes come from.
-enum class Origin : std::uint8_t {
-    Nothing,  // a file of icons/ without a usable record: it adds nothing
-    Icon,     // the icon, converted back
-    RawCopy,  // the entry's copy in raws/, byte for byte
-};
-
-// The entries to pack: `records` is what SortByRawName orders, `origins` runs beside.
-struct PackList {
-    std::vector<TConvRec> records;
-    std::vector<Origin> origins;
-
-    void Add(TConvRec rec, Origin origin) {
-        records.push_back(std::move(rec));
-        origins.push_back(origin);
+// Stage: the structure file. Its slot count, and the records of the present slots in
+// file order. The records of pictures also go into `index`; those of entries that are
+// no picture stay out of it: they are not looked up by icon name, and in the index
+// they could only hide a picture entry whose decoded icon took the same name (x.bmp
+// beside x.k, both giving x.bmp).
+std::vector<TConvRec> ReadStructure(const std::string& path, File& file, TSearchTree& index,
+                                    std::uint32_t& slotCount) {
+    const std::vector<std::uint8_t> area = ReadBounded(file, path, kStructureAreaSize, "the structure file");
+    ByteReader in(area);
+    slotCount = in.U32();
+    if (in.Failed()) throw DataError(path, "the structure file is too short to hold its record count");
+    if (slotCount > kMaxSlots) {
+        throw DataError(path, "the structure file has " + std::to_string(slotCount) + " slots, more than " +
+                                  std::to_string(kMaxSlots));
     }
-};
-
-// Tells the user about each source once, however often it is read.
-class Warnings {
-public:
-    explicit Warnings(MessageSink& messages) : messages_(messages) {}
-    void operator()(const std::string& path, const std::string& text) {
-        if (told_.insert(path).second) messages_.ShowWarning(path, text);
+    std::vector<TConvRec> present;
+    for (std::uint32_t i = 0; i < slotCount; ++i) {
+        TConvRec rec = ReadRecord(path, in, i, slotCount);
+        if (rec.RawName == kEmptySlotName) continue;
+        if (!IsNoPicture(rec)) TreeInsert(index, rec);
+        present.push_back(std::move(rec));
     }
-    ConversionWarning Callback() {
-        return [this](const std::string& path, const std::string& text) { (*this)(path, text); };
-    }
-
-private:
-    MessageSink& messages_;
-    std::set<std::string> told_;
-};
-
-// The folders of one packing and the file names the records lead to.
-struct PackFolder {
-    std::string structurePath;
-    std::string iconsFolder;
-    std::string rawsFolder;
-    std::string convPrefix;
-
-    // The path of the entry's copy in raws/; a name that would lead out of raws/ is refused.
-    std::string RawCopy(const TConvRec& rec) const {
-        if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
-            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
-                                               problem + ", so it names no file in raws/");
-        }
-        return rawsFolder + rec.RawName;
-    }
-};
+    return present;
+}
 
 // Stage: the icon files. Every regular file of icons/; a hidden one (a dot-file) only
 // when a record names it, so that a stray editor file changes nothing. Each comes with
 // the record found for its name (the not-found record when there is none).
-void ListIcons(const PackFolder& folder, std::vector<std::string>& names, std::vector<TConvRec>& found) {
+std::vector<std::pair<std::string, TConvRec>> ListIcons(const PackFolder& folder, const TSearchTree& index) {
+    std::vector<std::pair<std::string, TConvRec>> icons;
     for (std::string& name : ListRegularFiles(folder.iconsFolder)) {
-        TConvRec rec = TreeFind(ConvTree, name);
+        TConvRec rec = TreeFind(index, name);
         if (name[0] == '.' && rec.RawName.empty()) continue;
-        names.push_back(std::move(name));
-        found.push_back(std::move(rec));
+        icons.emplace_back(std::move(name), std::move(rec));
     }
-    if (names.size() > kMaxIconFiles) {
-        throw DataError(folder.iconsFolder, "the folder holds " + std::to_string(names.size()) +
+    if (icons.size() > kMaxIconFiles) {
+        throw DataError(folder.iconsFolder, "the folder holds " + std::to_string(icons.size()) +
                                                 " icon files, more than " + std::to_string(kMaxIconFiles));
     }
+    return icons;
 }
 
 // Whether a .raw picture's icon is unchanged: no GIF or PNG (those become .g copies),
@@ -317,26 +316,47 @@ bool RawIconUnchanged(const PackFolder& folder, const TConvRec& rec, Warnings& w
     return true;
 }
 
-// Stage: where each icon file's entry comes from.
-Origin OriginOfIcon(const PackFolder& folder, const TConvRec& rec, Warnings& warnings) {
-    if (IsNoPicture(rec)) return Origin::Nothing;  // no record, or one of no picture
-    if (rec.Kind == pkRaw && RawIconUnchanged(folder, rec, warnings)) return Origin::RawCopy;
-    return Origin::Icon;
+// An entry whose bytes come from its copy in raws/.
+PlannedEntry RawCopyEntry(const PackFolder& folder, const TConvRec& rec) {
+    const std::string copy = folder.RawCopy(rec);
+    return PlannedEntry{rec, EntrySource::RawCopy, copy, copy};
+}
+
+// Stage: the entry an icon file of a picture's record makes.
+PlannedEntry PlanIcon(const PackFolder& folder, const TConvRec& rec, Warnings& warnings) {
+    if (rec.Kind == pkRaw && RawIconUnchanged(folder, rec, warnings)) return RawCopyEntry(folder, rec);
+    const std::string raw = UnsafeEntryNameReason(rec.RawName) ? std::string() : folder.rawsFolder + rec.RawName;
+    return PlannedEntry{rec, EntrySource::Icon, folder.iconsFolder + rec.IconName, raw};
 }
 
 // Stage: the entries that come from raws/ without an icon, in structure order: those
 // that are no picture, and pictures whose icon is missing and whose copy does not
-// decode. An entry whose copy is gone stays out.
-void AddRawCopies(const PackFolder& folder, const Structure& structure, const std::vector<std::string>& iconNames,
-                  PackList& list) {
-    for (const TConvRec& rec : structure.present) {
+// decode. An entry whose copy is gone stays out, as does a picture whose icon was
+// deleted.
+void PlanRawCopies(const PackFolder& folder, const std::vector<TConvRec>& present,
+                   const std::vector<std::string>& iconNames, std::vector<PlannedEntry>& entries,
+                   std::vector<TConvRec>& dropped) {
+    for (const TConvRec& rec : present) {
         const bool picture = !IsNoPicture(rec);
         if (picture && std::binary_search(iconNames.begin(), iconNames.end(), rec.IconName)) continue;
         const std::string copyPath = folder.RawCopy(rec);
-        if (!FileExists(copyPath)) continue;
-        if (picture && PictureDecodes(copyPath)) continue;  // its icon was deleted
-        list.Add(rec, Origin::RawCopy);
+        if (!FileExists(copyPath) || (picture && PictureDecodes(copyPath))) {
+            dropped.push_back(rec);
+        } else {
+            entries.push_back(RawCopyEntry(folder, rec));
+        }
     }
+}
+
+// The entries in packing order: ascending RawName, ties in the order given.
+std::vector<PlannedEntry> InPackingOrder(std::vector<PlannedEntry> entries) {
+    std::vector<TConvRec> records;
+    records.reserve(entries.size());
+    for (const PlannedEntry& e : entries) records.push_back(e.record);
+    std::vector<PlannedEntry> ordered;
+    ordered.reserve(entries.size());
+    for (std::uint32_t i : SortByRawName(records)) ordered.push_back(std::move(entries[i]));
+    return ordered;
 }
 
 // Stage: one icon converted back in memory. `converted` becomes the path it would
@@ -395,80 +415,106 @@ std::vector<std::uint8_t> ReadHeaderText(const std::string& headerPath) {
     return front;
 }
 
-// The name and the file of each entry in packing order; an empty name for an entry
-// that adds nothing.
-struct Placed {
-    std::vector<std::string> names;
-    std::vector<std::string> files;  // what each data record is copied from
-    std::vector<bool> converted;     // a file in conv/, removed once copied
-    std::vector<bool> kept;          // or one of the converted icons
+// An entry ready to be written: its name in the archive, its size and where its
+// bytes are.
+struct PackedEntry {
+    std::uint32_t slot = 0;
+    std::uint32_t resourceId = 0;
+    std::string name;
+    std::string file;        // what the data record is copied from
+    std::uint64_t size = 0;
+    bool converted = false;  // a file in conv/, removed once copied
+    bool kept = false;       // or one of the converted icons
 };
 
-// Stage: the conversion pass. Each icon is converted and kept in `icons`; each entry's
-// name goes into the name area after the header text, its slot into the ID table.
-Placed PlaceEntries(const PackFolder& folder, const PackList& list, const std::vector<std::uint32_t>& order,
-                    Structure& structure, std::vector<std::uint8_t>& front, ConvFolderScope& conv,
-                    ConvertedIcons& icons, Warnings& warnings, ProgressSink& progress) {
-    const std::size_t n = order.size();
-    Placed placed{std::vector<std::string>(n), std::vector<std::string>(n), std::vector<bool>(n),
-                  std::vector<bool>(n)};
-    std::uint64_t nameOffset = 0;
-    std::uint64_t dataOffset = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TConvRec& rec = list.records[order[i]];
-        const Origin origin = list.origins[order[i]];
-        if (origin != Origin::Nothing) {
-            if (rec.SlotIndex >= structure.slotCount) {
-                throw DataError(folder.structurePath, "the record of " + rec.IconName + " names slot " +
-                                                          std::to_string(rec.SlotIndex) + ", but there are only " +
-                                                          std::to_string(structure.slotCount) + " slots");
-            }
-            const bool fromIcon = origin == Origin::Icon;
-            const std::string source = fromIcon ? folder.iconsFolder + rec.IconName : folder.RawCopy(rec);
-            std::string file = source;
-            std::optional<EncodedPicture> picture;
-            if (fromIcon) picture = ConvertIcon(folder, rec, conv, warnings, file);
-            std::string name = PackedName(source, file);
-            // Without a writer, the icon is what conv/ holds under its name: one converted
-            // earlier in this run, or a file.
-            const std::optional<std::uint64_t> stored =
-                (fromIcon && !picture) ? icons.SizeOf(name) : std::nullopt;
-            const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(file);
-            if (size > kPictureAreaSize) {
-                throw DataError(file, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                                          std::to_string(kPictureAreaSize));
-            }
-            if (picture) icons.Store(name, picture->bytes);
-            if (dataOffset > kMaxOffset) {
-                throw DataError(file, "the archive's data area would pass 4 GiB at " + name);
-            }
-            std::size_t pos = std::size_t{rec.SlotIndex} * kSlotSize;
-            PutU32(rec.ResourceId, pos, structure.idTable.data());
-            PutU32(static_cast<std::uint32_t>(nameOffset), pos, structure.idTable.data());
-            PutU32(static_cast<std::uint32_t>(dataOffset), pos, structure.idTable.data());
-            front.insert(front.end(), name.begin(), name.end());
-            front.push_back('\n');
-            nameOffset += name.size() + 1;
-            dataOffset += size + kDataRecordHeaderSize;
-            placed.names[i] = std::move(name);
-            placed.files[i] = std::move(file);
-            placed.converted[i] = fromIcon;
-            placed.kept[i] = picture || stored;
-        }
-        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
+// The resources one packing converts with.
+struct Converter {
+    const PackFolder& folder;
+    ConvFolderScope& conv;
+    ConvertedIcons& icons;
+    Warnings& warnings;
+};
+
+// Stage: one planned entry converted (an icon) or measured (a raw copy).
+PackedEntry ConvertEntry(const Converter& c, const PlannedEntry& entry, std::uint32_t slotCount) {
+    const TConvRec& rec = entry.record;
+    if (rec.SlotIndex >= slotCount) {
+        throw DataError(c.folder.structurePath, "the record of " + rec.IconName + " names slot " +
+                                                    std::to_string(rec.SlotIndex) + ", but there are only " +
+                                                    std::to_string(slotCount) + " slots");
     }
-    return placed;
+    const bool fromIcon = entry.Reencoded();
+    std::string file = entry.sourcePath;
+    std::optional<EncodedPicture> picture;
+    if (fromIcon) picture = ConvertIcon(c.folder, rec, c.conv, c.warnings, file);
+    std::string name = PackedName(entry.sourcePath, file);
+    // Without a writer, the icon is what conv/ holds under its name: one converted
+    // earlier in this run, or a file.
+    const std::optional<std::uint64_t> stored = (fromIcon && !picture) ? c.icons.SizeOf(name) : std::nullopt;
+    const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(file);
+    if (size > kPictureAreaSize) ThrowTooLarge(file, size);
+    if (picture) c.icons.Store(name, picture->bytes);
+    return PackedEntry{rec.SlotIndex, rec.ResourceId, std::move(name), std::move(file), size, fromIcon,
+                       picture || stored};
 }
 
-// Stage: the front after the names: alignment bytes, P in the header text, the table
-// header and the ID table.
-void FinishFront(std::vector<std::uint8_t>& front, std::uint32_t headerSize, const Structure& structure) {
+// The progress bar of the conversion and the copying passes: it counts every file
+// considered, the ignored icon files (which sort first, having no name) included.
+class PassProgress {
+public:
+    PassProgress(ProgressSink& progress, const PackPlan& plan)
+        : progress_(progress), skipped_(plan.ignored.size()), steps_(skipped_ + plan.entries.size()) {}
+    void Skipped() {
+        for (std::size_t i = 0; i < skipped_; ++i) Set(i);
+    }
+    void Done(std::size_t entry) { Set(skipped_ + entry); }
+
+private:
+    void Set(std::size_t i) {
+        progress_.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(steps_)));
+    }
+    ProgressSink& progress_;
+    std::size_t skipped_;
+    std::size_t steps_;
+};
+
+// Stage: the conversion pass, every planned entry in packing order.
+std::vector<PackedEntry> ConvertEntries(const Converter& c, const PackPlan& plan, PassProgress& progress) {
+    progress.Skipped();
+    std::vector<PackedEntry> packed;
+    packed.reserve(plan.entries.size());
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        packed.push_back(ConvertEntry(c, plan.entries[i], plan.slotCount));
+        progress.Done(i);
+    }
+    return packed;
+}
+
+// Stage: the layout, from the header text and the packed entries to the archive's
+// front: the header text with P, the names, alignment bytes, the table header and the
+// ID table. Name offsets sum (name length + 1), data offsets (size + 8).
+std::vector<std::uint8_t> LayOut(std::vector<std::uint8_t> front, std::uint32_t slotCount,
+                                 const std::vector<PackedEntry>& packed) {
+    const auto headerSize = static_cast<std::uint32_t>(front.size());
+    std::vector<std::uint8_t> idTable(std::size_t{slotCount} * kSlotSize, 0xFF);
+    std::uint64_t nameOffset = 0;
+    std::uint64_t dataOffset = 0;
+    for (const PackedEntry& e : packed) {
+        if (dataOffset > kMaxOffset) throw DataError(e.file, "the archive's data area would pass 4 GiB at " + e.name);
+        std::size_t pos = std::size_t{e.slot} * kSlotSize;
+        PutU32(e.resourceId, pos, idTable.data());
+        PutU32(static_cast<std::uint32_t>(nameOffset), pos, idTable.data());
+        PutU32(static_cast<std::uint32_t>(dataOffset), pos, idTable.data());
+        front.insert(front.end(), e.name.begin(), e.name.end());
+        front.push_back('\n');
+        nameOffset += e.name.size() + 1;
+        dataOffset += e.size + kDataRecordHeaderSize;
+    }
     while (front.size() % 4 != 0) front.push_back(0);
-    const std::uint32_t p = static_cast<std::uint32_t>(front.size());
+    const auto p = static_cast<std::uint32_t>(front.size());
     const std::string digits = FormatOffsetField(p);
     std::copy(digits.begin(), digits.end(), front.begin() + kOffsetFieldPos);
 
-    const std::uint32_t slotCount = structure.slotCount;
     std::size_t pos = front.size();
     front.resize(pos + kTableHeaderSize);
     PutU32(TableHeaderMagic, pos, front.data());
@@ -476,51 +522,54 @@ void FinishFront(std::vector<std::uint8_t>& front, std::uint32_t headerSize, con
     PutU32(slotCount, pos, front.data());
     PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize), pos, front.data());
     PutU32(p + static_cast<std::uint32_t>(kTableHeaderSize + kSlotSize * slotCount), pos, front.data());
-    front.insert(front.end(), structure.idTable.begin(), structure.idTable.end());
+    front.insert(front.end(), idTable.begin(), idTable.end());
+    return front;
 }
 
-// Stage: the data pass. Each entry copied in one write with its record header, from
-// the converted icons or from its file; a converted file is removed once copied,
-// raws/ stays as it is.
-void CopyEntries(const Placed& placed, ConvertedIcons& icons, ArchiveOutput& out, MessageSink& messages,
-                 ProgressSink& progress) {
-    const std::size_t n = placed.names.size();
-    std::vector<std::uint8_t> picture(kDataRecordHeaderSize + kPictureAreaSize);
-    std::uint8_t* const bytes = picture.data() + kDataRecordHeaderSize;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (placed.names[i].empty()) continue;
-        const std::string& path = placed.files[i];
-        const auto notFound = [&] {
-            messages.ShowNotFound(placed.names[i]);
-            ThrowFileNotOpen(path);
-        };
-        std::uint64_t size = 0;
-        std::size_t got = 0;
-        if (placed.kept[i]) {
-            // Taken once, as copying a converted file removed it.
-            const std::optional<std::size_t> taken = icons.Take(placed.names[i], bytes);
-            if (!taken) notFound();
-            size = got = *taken;
-        } else {
-            File in;
-            try {
-                in = File::OpenRead(path);
-            } catch (const IoError&) {
-                notFound();
-            }
-            size = in.Size();
-            if (size > kPictureAreaSize) {
-                throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                                          std::to_string(kPictureAreaSize));
-            }
-            got = in.Read(bytes, static_cast<std::size_t>(size));
-            in.Close();
-            if (placed.converted[i]) RemoveFile(path);
-        }
-        store_u32le(picture.data(), DataRecordMagic);
-        store_u32le(picture.data() + 4, static_cast<std::uint32_t>(size));
-        out.Write(std::span<const std::uint8_t>(picture.data(), kDataRecordHeaderSize + got));
-        progress.SetPosition(ProgressPercent(static_cast<long long>(i), static_cast<long long>(n)));
+// What ReadPacked found: the size the source had, and the bytes read of it.
+struct EntryRead {
+    std::uint64_t size = 0;
+    std::size_t got = 0;
+};
+
+// Reads one packed entry's bytes into `bytes` (room for the picture area). A
+// converted file is removed once read; raws/ stays as it is.
+EntryRead ReadPacked(const PackedEntry& e, ConvertedIcons& icons, MessageSink& messages, std::uint8_t* bytes) {
+    const auto notFound = [&] {
+        messages.ShowNotFound(e.name);
+        ThrowFileNotOpen(e.file);
+    };
+    if (e.kept) {
+        // Taken once, as copying a converted file removed it.
+        const std::optional<std::size_t> taken = icons.Take(e.name, bytes);
+        if (!taken) notFound();
+        return {*taken, *taken};
+    }
+    File in;
+    try {
+        in = File::OpenRead(e.file);
+    } catch (const IoError&) {
+        notFound();
+    }
+    const std::uint64_t size = in.Size();
+    if (size > kPictureAreaSize) ThrowTooLarge(e.file, size);
+    const std::size_t got = in.Read(bytes, static_cast<std::size_t>(size));
+    in.Close();
+    if (e.converted) RemoveFile(e.file);
+    return {size, got};
+}
+
+// Stage: the data pass. Each entry copied in one write with its record header, whose
+// size word is the size its file had when opened.
+void CopyEntries(const std::vector<PackedEntry>& packed, ConvertedIcons& icons, ArchiveOutput& out,
+                 MessageSink& messages, PassProgress& progress) {
+    std::vector<std::uint8_t> record(kDataRecordHeaderSize + kPictureAreaSize);
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        const EntryRead read = ReadPacked(packed[i], icons, messages, record.data() + kDataRecordHeaderSize);
+        store_u32le(record.data(), DataRecordMagic);
+        store_u32le(record.data() + 4, static_cast<std::uint32_t>(read.size));
+        out.Write(std::span<const std::uint8_t>(record.data(), kDataRecordHeaderSize + read.got));
+        progress.Done(i);
     }
 }
 
@@ -543,53 +592,72 @@ std::vector<std::uint32_t> SortByRawName(const std::vector<TConvRec>& found) {
     return order;
 }
 
-PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
-                       MessageSink& messages) {
-    const PackFolder folder{packFolder + "iconres.dat", packFolder + "icons/", packFolder + "raws/",
-                            packFolder + "conv/"};
+PackPlan PlanPack(const std::string& packFolder, ProgressSink& progress, MessageSink& messages) {
+    const PackFolder folder(packFolder);
     if (FileExists(packFolder + kUnfinishedMarkName)) {
         throw DataError(packFolder, "an unpacking into this folder did not finish, so its files are a mixture "
                                     "of two runs; unpack the archive again");
     }
-    ConvFolderScope conv(packFolder + "conv");
-    ConvertedIcons icons(folder.convPrefix);
-
+    PackPlan plan;
     File structureFile;
     try {
         structureFile = File::OpenRead(folder.structurePath);
     } catch (const IoError&) {
-        return PackResult::NoStructureFile;
+        return plan;
     }
-    TreeScope tree(ConvTree);
-    Structure structure = ReadStructure(folder.structurePath, structureFile);
+    plan.structureFound = true;
+    TSearchTree index;
+    const std::vector<TConvRec> present = ReadStructure(folder.structurePath, structureFile, index, plan.slotCount);
 
     progress.Show();
     ProgressCloser closer(progress);
     progress.SetCaption("Searching for files");
-    std::vector<std::string> iconNames;
-    PackList list;
-    ListIcons(folder, iconNames, list.records);
+    const std::vector<std::pair<std::string, TConvRec>> icons = ListIcons(folder, index);
 
     progress.SetCaption("Retrieving skin structure");
-    Warnings warnings(messages);
-    for (const TConvRec& rec : list.records) list.origins.push_back(OriginOfIcon(folder, rec, warnings));
-    AddRawCopies(folder, structure, iconNames, list);
-    if (list.records.empty()) {
+    Warnings warnings(messages, &plan.warnings);
+    std::vector<PlannedEntry> entries;
+    std::vector<std::string> iconNames;
+    for (const auto& [name, rec] : icons) {
+        iconNames.push_back(name);
+        if (IsNoPicture(rec)) {
+            plan.ignored.push_back(name);  // no record, or one of no picture
+        } else {
+            entries.push_back(PlanIcon(folder, rec, warnings));
+        }
+    }
+    PlanRawCopies(folder, present, iconNames, entries, plan.dropped);
+    plan.entries = InPackingOrder(std::move(entries));
+    closer.Disarm();
+    return plan;
+}
+
+PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
+                       MessageSink& messages) {
+    const PackPlan plan = PlanPack(packFolder, progress, messages);
+    if (!plan.structureFound) return PackResult::NoStructureFile;
+    ProgressCloser closer(progress);
+    // A folder whose icons all add nothing still packs: an archive of empty slots.
+    if (plan.entries.empty() && plan.ignored.empty()) {
         closer.Disarm();
         progress.Close();
         return PackResult::NoIcons;
     }
-    const std::vector<std::uint32_t> order = SortByRawName(list.records);
+    const PackFolder folder(packFolder);
+    ConvFolderScope conv(packFolder + "conv");
+    ConvertedIcons icons(folder.convPrefix);
+    Warnings warnings(messages, nullptr);
+    warnings.AlreadyTold(plan.warnings);
+    PassProgress pass(progress, plan);
 
     ArchiveOutput out(outputPath);
-    std::vector<std::uint8_t> front = ReadHeaderText(packFolder + "iconres.hdr");
-    const auto headerSize = static_cast<std::uint32_t>(front.size());
-    const Placed placed = PlaceEntries(folder, list, order, structure, front, conv, icons, warnings, progress);
+    std::vector<std::uint8_t> header = ReadHeaderText(packFolder + "iconres.hdr");
+    const std::vector<PackedEntry> packed = ConvertEntries(Converter{folder, conv, icons, warnings}, plan, pass);
     progress.SetPosition(0);
-    FinishFront(front, headerSize, structure);
+    const std::vector<std::uint8_t> front = LayOut(std::move(header), plan.slotCount, packed);
     progress.SetCaption("Packing icons");
     out.Write(front);
-    CopyEntries(placed, icons, out, messages, progress);
+    CopyEntries(packed, icons, out, messages, pass);
     conv.AllCopied();
     out.Commit();
 

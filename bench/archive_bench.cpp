@@ -30,7 +30,6 @@
 #include "archive/format.h"
 #include "archive/nameindex.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
 #include "imaging/standard.h"
 #include "imaging/bytes.h"
 #include "imaging/fileio.h"
@@ -118,12 +117,11 @@ public:
         if (!shape.unpack) return;
 
         // The folder that packing reads: an unpacking to BMP, as the user leaves it.
-        AppSettings.TargetFormat = tfBmp;
         MakeFolder(root + "packsrc");
         NullProgress progress;
         NullIconList list;
         NullMessages messages;
-        ExtractArchive(archive, root + "packsrc/", progress, list, messages);
+        ExtractArchive(archive, root + "packsrc/", tfBmp, progress, list, messages);
     }
     ~BenchData() {
         std::error_code ec;
@@ -191,12 +189,11 @@ void BM_CopyIntoFiles(benchmark::State& state) {
 
 void Unpack(benchmark::State& state, TTargetFormat target, const char* folder) {
     BenchData& d = Data(static_cast<int>(state.range(0)));
-    AppSettings.TargetFormat = target;
     MakeFolder(d.root + folder);
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
-    for (auto _ : state) ExtractArchive(d.archive, d.root + folder + "/", progress, icons, messages);
+    for (auto _ : state) ExtractArchive(d.archive, d.root + folder + "/", target, progress, icons, messages);
     SetRate(state, d.Icons());
 }
 
@@ -300,7 +297,7 @@ void BM_PeakMemory(benchmark::State& state) {
 
 // The name index and the packing order for the most icons a packing takes, names
 // arriving in ascending order (the worst case of an unbalanced tree and of a
-// selection sort).
+// selection sort, which the index and the sort must not have).
 void BM_IndexAndSort65535(benchmark::State& state) {
     std::vector<TConvRec> records(65535);
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -311,13 +308,12 @@ void BM_IndexAndSort65535(benchmark::State& state) {
         records[i].SlotIndex = static_cast<std::uint32_t>(i);
     }
     for (auto _ : state) {
-        TSearchTree* root = nullptr;
+        TSearchTree root;
         for (const TConvRec& r : records) TreeInsert(root, r);
         std::vector<TConvRec> found;
         found.reserve(records.size());
         for (const TConvRec& r : records) found.push_back(TreeFind(root, r.IconName));
         benchmark::DoNotOptimize(SortByRawName(found));
-        TreeFree(root);
     }
 }
 

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "archive/extract.h"
-#include "archive/settings.h"
 #include "bench/benchfolder.h"
 #include "imaging/fileio.h"
 
@@ -90,9 +89,8 @@ void BM_UnpackOver(benchmark::State& state) {
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
-    SetDefaultSettings();
-    ExtractArchive(archive, folder, progress, icons, messages);
-    for (auto _ : state) ExtractArchive(archive, folder, progress, icons, messages);
+    ExtractArchive(archive, folder, tfBmp, progress, icons, messages);
+    for (auto _ : state) ExtractArchive(archive, folder, tfBmp, progress, icons, messages);
 }
 
 void BM_UnpackOverEdited(benchmark::State& state) {
@@ -101,8 +99,7 @@ void BM_UnpackOverEdited(benchmark::State& state) {
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
-    SetDefaultSettings();
-    ExtractArchive(archive, folder, progress, icons, messages);
+    ExtractArchive(archive, folder, tfBmp, progress, icons, messages);
     std::vector<std::string> files;
     for (const char* sub : {"raws/", "icons/"})
         for (const std::string& name : ListRegularFiles(folder + sub)) files.push_back(folder + sub + name);
@@ -110,7 +107,7 @@ void BM_UnpackOverEdited(benchmark::State& state) {
         state.PauseTiming();
         for (const std::string& f : files) WriteWholeFile(f, std::vector<std::uint8_t>{1, 2, 3});
         state.ResumeTiming();
-        ExtractArchive(archive, folder, progress, icons, messages);
+        ExtractArchive(archive, folder, tfBmp, progress, icons, messages);
     }
 }
 

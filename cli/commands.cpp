@@ -15,7 +15,6 @@
 #include "archive/iconnames.h"
 #include "archive/pack.h"
 #include "archive/reader.h"
-#include "archive/settings.h"
 #include "cli/terminal.h"
 #include "imaging/standard.h"
 #include "imaging/errors.h"
@@ -154,12 +153,11 @@ int RunUnpack(const UnpackOptions& options) {
     // A missing archive is reported before the folder is made: nothing is written then.
     RequireReadable(options.archive);
     MakeFolders(options.folder);
-    AppSettings.TargetFormat = options.format;
 
     TerminalProgress progress;
     StderrMessages messages(progress);
     CollectingIconList icons;
-    ExtractArchive(options.archive, WithTrailingSlash(options.folder), progress, icons, messages);
+    ExtractArchive(options.archive, WithTrailingSlash(options.folder), options.format, progress, icons, messages);
     progress.Close();
 
     if (options.list) {

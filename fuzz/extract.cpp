@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/settings.h"
 #include "archive/sinks.h"
 #include "fuzz/fuzzsupport.h"
 #include "imaging/fileio.h"
@@ -28,11 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::filesystem::create_directories(target);
     WriteWholeFile(archive, {data, size});
-    AppSettings.TargetFormat = static_cast<TTargetFormat>(size % 4);
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
-    fuzz::Guarded([&] { ExtractArchive(archive, target, progress, icons, messages); });
+    fuzz::Guarded([&] { ExtractArchive(archive, target, static_cast<TTargetFormat>(size % 4), progress, icons, messages); });
 
     // Everything under the root must be the archive, a folder of the chain leading to
     // the target, the target's four entries, or a file directly in raws/ or icons/.

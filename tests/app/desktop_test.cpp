@@ -33,7 +33,7 @@
 #include "app/reportwindow.h"
 #include "app/progresswindow.h"
 #include "app/settingsdialog.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "imaging/standard.h"
 #include "support/faultrun.h"
 #include "support/testsupport.h"

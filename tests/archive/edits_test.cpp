@@ -7,7 +7,6 @@
 
 #include "archive/extract.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
 #include "imaging/standard.h"
 #include "support/testsupport.h"
 
@@ -75,9 +74,7 @@ TEST(Edits, UnpackEditPack) {
         Recorder rec;
         WriteBytes(dir / "in.ezx", BuildArchive(HeaderText(1575), c.entries));
         std::filesystem::create_directory(dir / "x");
-        SetDefaultSettings();
-        AppSettings.TargetFormat = c.format;
-        ExtractArchive(dir / "in.ezx", dir / "x/", rec, rec, rec);
+        ExtractArchive(dir / "in.ezx", dir / "x/", c.format, rec, rec, rec);
         if (c.edit) c.edit(dir / "x/icons/");
         ASSERT_EQ(PackArchive(dir / "x/", dir / "out.ezx", rec, rec), PackResult::Packed);
         EXPECT_EQ(ReadBytes(dir / "out.ezx"), BuildArchive(HeaderText(1575), c.packed.empty() ? c.entries : c.packed));

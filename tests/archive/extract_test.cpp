@@ -7,7 +7,6 @@
 
 #include "archive/extract.h"
 #include "archive/format.h"
-#include "archive/settings.h"
 #include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "support/faultrun.h"
@@ -17,15 +16,14 @@ namespace {
 
 class ExtractTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetDefaultSettings(); }
-
     // Writes the archive and extracts it into the folder "out/" of the temp dir.
     void Extract(const Bytes& archive) {
         WriteBytes(dir / "iconres.ezx", archive);
         std::filesystem::create_directories(dir / "out");
         rec = Recorder();
-        ExtractArchive(dir / "iconres.ezx", dir / "out/", rec, rec, rec);
+        ExtractArchive(dir / "iconres.ezx", dir / "out/", format, rec, rec, rec);
     }
+    TTargetFormat format = tfBmp;  // of the icons
     Bytes Out(const std::string& name) { return ReadBytes(dir / ("out/" + name)); }
     void ExpectFiles(const std::string& folder, const Files& files) {
         std::vector<std::string> names;
@@ -94,7 +92,7 @@ TEST_F(ExtractTest, WhatEachArchiveLeaves) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(dir / "out");
-        AppSettings.TargetFormat = c.target;
+        format = c.target;
         Extract(c.archive);
         const std::size_t copied = std::min<std::size_t>(1575, c.archive.size());
         EXPECT_EQ(Out("iconres.hdr"), Bytes(c.archive.begin(), c.archive.begin() + static_cast<long>(copied)));
@@ -117,7 +115,7 @@ TEST_F(ExtractTest, IconsComeInTheTargetFormat) {
     for (const auto& [target, icon, magic] : cases) {
         SCOPED_TRACE(icon);
         std::filesystem::remove_all(dir / "out");
-        AppSettings.TargetFormat = target;
+        format = target;
         Extract(BuildArchive(HeaderText(24), {{"p.k", k, 1}}));
         ASSERT_EQ(FolderNames(dir / "out/icons"), std::vector<std::string>{icon});
         EXPECT_TRUE(ReadText(dir / ("out/icons/" + icon)).starts_with(magic));

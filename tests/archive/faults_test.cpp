@@ -9,7 +9,6 @@
 #include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
 #include "imaging/batch.h"
 #include "imaging/conversion.h"
 #include "imaging/errors.h"
@@ -25,7 +24,7 @@ void Unpack(const std::string& archive, const std::string& folder) {
     NullIconList icons;
     NullMessages messages;
     std::filesystem::create_directories(folder);
-    ExtractArchive(archive, folder, progress, icons, messages);
+    ExtractArchive(archive, folder, tfBmp, progress, icons, messages);
 }
 
 struct Command {
@@ -36,7 +35,6 @@ struct Command {
 };
 
 TEST(Faults, EveryFileThatExistedIsOldOrNew) {
-    SetDefaultSettings();
     TempDir sample;
     Unpack(kSample, sample / "s/");
     const std::string clock = sample / "s/raws/clock.k";

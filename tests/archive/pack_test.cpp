@@ -117,6 +117,42 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
     }
 }
 
+// The plan that packing follows names each entry's source: an icon encoded again or
+// a copy carried unchanged; icon files without a record, and records whose slot stays
+// empty (the copy gone, or the icon of a picture that decodes deleted), are listed.
+TEST_F(PackTest, PlanNamesEverySourceAndWhatStaysOut) {
+    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x40};
+    WriteBytes(dir / "f/raws/sky(2x1).raw", raw);
+    WriteBytes(dir / "f/raws/del(2x1).raw", raw);
+    WriteText(dir / "f/raws/theme.cfg", "blue");
+    std::filesystem::create_directories(dir / "f/icons");
+    std::string skyIcon = dir / "f/icons/sky(2x1).bmp";
+    TPictureKind kind = pkOther;
+    DecodePicture(dir / "f/raws/sky(2x1).raw", skyIcon, tfBmp, kind);
+    Folder(HeaderText(24),
+           StructureFile(6, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2},
+                             {2, "theme.cfg", "theme.bmp", pkOther, 0, 3}, {3, "gone.txt", "gone.bmp", pkOther, 0, 4},
+                             {4, "del(2x1).raw", "del(2x1).bmp", pkRaw, 0, 5}, EmptyRecord(5)}));
+    Icon("b.png", Png("b"));
+    Icon("extra.png", Png("e"));
+    const PackPlan plan = PlanPack(dir / "f/", rec, rec);
+    EXPECT_TRUE(plan.structureFound);
+    EXPECT_EQ(plan.slotCount, 6u);
+    std::vector<std::string> entries, dropped;
+    for (const PlannedEntry& e : plan.entries) {
+        entries.push_back(e.record.RawName + (e.Reencoded() ? " encoded from " : " carried from ") +
+                          e.sourcePath.substr(dir.Path().size()));
+    }
+    for (const TConvRec& r : plan.dropped) dropped.push_back(r.RawName);
+    EXPECT_EQ(entries, (std::vector<std::string>{"b.g encoded from f/icons/b.png",
+                                                 "sky(2x1).raw carried from f/raws/sky(2x1).raw",
+                                                 "theme.cfg carried from f/raws/theme.cfg"}));
+    EXPECT_EQ(plan.entries[0].rawPath, dir / "f/raws/b.g");
+    EXPECT_EQ(plan.ignored, std::vector<std::string>{"extra.png"});
+    EXPECT_EQ(dropped, (std::vector<std::string>{"gone.txt", "del(2x1).raw"}));
+    EXPECT_FALSE(PlanPack(dir / "none/", rec, rec).structureFound);
+}
+
 TEST(PackOrder, SortByRawNameIsStableAndByteWise) {
     // Bytes compare unsigned and case-sensitive, a prefix first; ties keep their order.
     std::vector<TConvRec> found;

@@ -1,4 +1,4 @@
-#include "archive/settings.h"
+#include "app/settings.h"
 
 namespace tavro {
 

@@ -1,4 +1,6 @@
-// The process-wide settings and the folder of the last extraction.
+// The desktop's process-wide settings and the folder of the last extraction: set
+// and read by the windows and their commands only; the core takes what it needs as
+// parameters.
 #pragma once
 
 #include <cstdint>
