@@ -1,7 +1,8 @@
 #include "app/skincommands.h"
 
+#include "archive/check.h"
 #include "archive/diff.h"
-#include "archive/settings.h"
+#include "app/settings.h"
 #include "archive/sheet.h"
 #include "imaging/paths.h"
 
@@ -37,7 +38,7 @@ void SkinCommands::ContactSheet(std::uint32_t background) {
 
 void SkinCommands::CheckFolder() {
     if (!HaveWorkFolder(kCheckTitle)) return;
-    view_.ShowReport(kCheckTitle, "");
+    view_.ShowReport(kCheckTitle, "Folder: " + WorkFolder + "\n\n" + CheckTable(tavro::CheckFolder(WorkFolder)));
 }
 
 void SkinCommands::CompareWith() {

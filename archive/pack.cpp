@@ -435,14 +435,19 @@ struct Converter {
     Warnings& warnings;
 };
 
+// A record must name one of the structure's slots.
+void RequireSlot(const PackFolder& folder, const TConvRec& rec, std::uint32_t slotCount) {
+    if (rec.SlotIndex >= slotCount) {
+        throw DataError(folder.structurePath, "the record of " + rec.IconName + " names slot " +
+                                                  std::to_string(rec.SlotIndex) + ", but there are only " +
+                                                  std::to_string(slotCount) + " slots");
+    }
+}
+
 // Stage: one planned entry converted (an icon) or measured (a raw copy).
 PackedEntry ConvertEntry(const Converter& c, const PlannedEntry& entry, std::uint32_t slotCount) {
     const TConvRec& rec = entry.record;
-    if (rec.SlotIndex >= slotCount) {
-        throw DataError(c.folder.structurePath, "the record of " + rec.IconName + " names slot " +
-                                                    std::to_string(rec.SlotIndex) + ", but there are only " +
-                                                    std::to_string(slotCount) + " slots");
-    }
+    RequireSlot(c.folder, rec, slotCount);
     const bool fromIcon = entry.Reencoded();
     std::string file = entry.sourcePath;
     std::optional<EncodedPicture> picture;
@@ -632,13 +637,38 @@ PackPlan PlanPack(const std::string& packFolder, ProgressSink& progress, Message
     return plan;
 }
 
+bool PlansNothing(const PackPlan& plan) {
+    // A folder whose icons all add nothing still packs: an archive of empty slots.
+    return plan.entries.empty() && plan.ignored.empty();
+}
+
+std::vector<std::uint8_t> PackHeaderText(const std::string& packFolder) {
+    return ReadHeaderText(packFolder + "iconres.hdr");
+}
+
+DryPackedEntry DryConvertEntry(const std::string& packFolder, const PlannedEntry& entry, std::uint32_t slotCount) {
+    const PackFolder folder(packFolder);
+    RequireSlot(folder, entry.record, slotCount);
+    DryPackedEntry dry;
+    std::string file = entry.sourcePath;
+    if (entry.Reencoded()) {
+        // ConvertIcon's conversion, kept in memory only.
+        file = folder.convPrefix + entry.record.IconName;
+        DecodeNotes notes;
+        dry.picture = EncodePictureBytes(entry.sourcePath, entry.record.Kind, file, kPictureAreaSize, &notes);
+    }
+    dry.name = PackedName(entry.sourcePath, file);
+    dry.size = dry.picture ? dry.picture->size : entry.Reencoded() ? 0 : ConvertedSize(file);
+    if (dry.size > kPictureAreaSize) ThrowTooLarge(file, dry.size);
+    return dry;
+}
+
 PackResult PackArchive(const std::string& packFolder, const std::string& outputPath, ProgressSink& progress,
                        MessageSink& messages) {
     const PackPlan plan = PlanPack(packFolder, progress, messages);
     if (!plan.structureFound) return PackResult::NoStructureFile;
     ProgressCloser closer(progress);
-    // A folder whose icons all add nothing still packs: an archive of empty slots.
-    if (plan.entries.empty() && plan.ignored.empty()) {
+    if (PlansNothing(plan)) {
         closer.Disarm();
         progress.Close();
         return PackResult::NoIcons;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,27 @@ struct PackPlan {
 // a folder whose unpacking did not finish, a structure file that cannot be read as
 // one, too many icon files, and an entry name that would lead out of raws/.
 PackPlan PlanPack(const std::string& packFolder, ProgressSink& progress, MessageSink& messages);
+
+// What packing decides after the plan, for a check that packs nothing: each step
+// raises packing's own error at the same point.
+//
+// Whether packing has nothing to write (PackResult::NoIcons).
+bool PlansNothing(const PackPlan& plan);
+// The header text packing puts in front of the archive.
+std::vector<std::uint8_t> PackHeaderText(const std::string& packFolder);
+// One planned entry as the conversion pass makes it, in memory and written nowhere:
+// the name it is packed under, its size and, for an icon, the bytes it becomes (none
+// for a mode without a writer, whose size then is 0).
+struct DryPackedEntry {
+    std::string name;
+    std::uint64_t size = 0;
+    std::optional<EncodedPicture> picture;
+};
+DryPackedEntry DryConvertEntry(const std::string& packFolder, const PlannedEntry& entry, std::uint32_t slotCount);
+
+// The messages packing gives when it writes nothing, after the folder's path.
+inline constexpr const char* kNoStructureFileText = "no structure file; nothing written";
+inline constexpr const char* kNoIconsText = "no icons to pack; nothing written";
 
 // Packs packFolder (ending with "/"): iconres.dat, iconres.hdr, icons/ and raws/ into
 // a new archive at outputPath, as PlanPack plans it. Each icon is converted back into

@@ -12,46 +12,6 @@
 
 namespace tavro {
 
-namespace {
-
-// The structure file's records of present slots, read with packing's checks and
-// messages. Layout in archive/format.h.
-std::vector<SkinSlot> ReadStructureSlots(const std::string& path) {
-    const std::vector<std::uint8_t> area = ReadWholeFile(path, kStructureAreaSize);
-    ByteReader in(area);
-    const std::uint32_t count = in.U32();
-    if (in.Failed()) throw DataError(path, "the structure file is too short to hold its record count");
-    if (count > kMaxSlots) {
-        throw DataError(path, "the structure file has " + std::to_string(count) + " slots, more than " +
-                                  std::to_string(kMaxSlots));
-    }
-    std::vector<SkinSlot> table(count);
-    for (std::uint32_t i = 0; i < count; ++i) table[i].index = i;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        SkinSlot slot;
-        slot.index = in.U32();
-        slot.name = in.Bytes(in.U32());
-        slot.iconName = in.Bytes(in.U32());
-        slot.kind = in.U8();
-        in.U32();  // the name's hash
-        slot.resourceId = in.U32();
-        if (in.Failed()) {
-            throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(count) +
-                                      " runs past the end of the file");
-        }
-        if (slot.name == kEmptySlotName || slot.index >= count) continue;
-        if (const char* problem = UnsafeEntryNameReason(slot.name)) {
-            throw DataError(path, "the entry name of slot " + std::to_string(slot.index) + " " + problem +
-                                      ", so it names no file in raws/");
-        }
-        if (UnsafeEntryNameReason(slot.iconName) != nullptr) slot.iconName.clear();
-        slot.empty = false;
-        table[slot.index] = std::move(slot);
-    }
-    return table;
-}
-
-}  // namespace
 
 const char* ShowsText(SkinShows shows) {
     switch (shows) {
@@ -78,17 +38,31 @@ Skin::Skin(const std::string& path) : path_(path), folder_(IsDirectory(path)) {
 
 Skin::~Skin() = default;
 
+// A folder's slots are what packing it would fill them with: the same plan.
 void Skin::OpenFolder() {
-    const std::string structure = path_ + "iconres.dat";
-    if (!FileExists(structure)) throw DataError(structure, kNoStructureFileText);
-    slots_ = ReadStructureSlots(structure);
-    // As packing sees it: a picture whose icon was deleted while its copy decodes
-    // leaves its slot empty.
-    for (SkinSlot& slot : slots_) {
-        if (slot.empty || slot.kind == pkOther) continue;
-        const std::string icon = IconPath(slot);
-        if (!icon.empty() && FileExists(icon)) continue;
-        if (FileExists(RawPath(slot)) && PictureDecodes(RawPath(slot))) slot.empty = slot.iconDeleted = true;
+    NullProgress progress;
+    NullMessages messages;
+    const PackPlan plan = PlanPack(path_, progress, messages);
+    if (!plan.structureFound) throw DataError(path_ + "iconres.dat", kNoStructureFileText);
+    slots_.resize(plan.slotCount);
+    for (std::uint32_t i = 0; i < plan.slotCount; ++i) slots_[i].index = i;
+    const auto fill = [this](const TConvRec& rec) -> SkinSlot* {
+        if (rec.SlotIndex >= slots_.size()) return nullptr;  // packing refuses it when it gets there
+        SkinSlot& slot = slots_[rec.SlotIndex];
+        slot.name = rec.RawName;
+        slot.resourceId = rec.ResourceId;
+        slot.kind = rec.Kind;
+        return &slot;
+    };
+    for (const PlannedEntry& entry : plan.entries) {
+        if (SkinSlot* slot = fill(entry.record)) {
+            slot->empty = false;
+            slot->file = entry.sourcePath;
+            slot->fromIcon = entry.Reencoded();
+        }
+    }
+    for (const TConvRec& rec : plan.dropped) {
+        if (SkinSlot* slot = fill(rec)) slot->iconDeleted = rec.Kind != pkOther && FileExists(path_ + "raws/" + rec.RawName);
     }
 }
 
@@ -113,12 +87,6 @@ void Skin::OpenArchive() {
     }
 }
 
-std::string Skin::RawPath(const SkinSlot& slot) const { return path_ + "raws/" + slot.name; }
-
-std::string Skin::IconPath(const SkinSlot& slot) const {
-    return slot.iconName.empty() ? std::string() : path_ + "icons/" + slot.iconName;
-}
-
 std::span<const std::uint8_t> Skin::ContentBytes(const SkinSlot& slot) {
     if (slot.empty) return {};
     if (!folder_) {
@@ -127,10 +95,7 @@ std::span<const std::uint8_t> Skin::ContentBytes(const SkinSlot& slot) {
         buffer_.resize(reader_->ReadEntry(a, buffer_.data()));
         return buffer_;
     }
-    const std::string icon = IconPath(slot);
-    const std::string file = !icon.empty() && FileExists(icon) ? icon : RawPath(slot);
-    if (!FileExists(file)) return {};
-    buffer_ = ReadWholeFile(file, kMaxPictureFileSize);
+    buffer_ = ReadWholeFile(slot.file, kMaxPictureFileSize);
     return buffer_;
 }
 
@@ -140,12 +105,11 @@ SkinPicture Skin::Picture(const SkinSlot& slot) {
     const std::string base = FileNamePart(slot.name);
     try {
         if (folder_) {
-            picture.kind = slot.kind <= pkOther ? static_cast<TPictureKind>(slot.kind) : pkOther;
-            const std::string icon = IconPath(slot);
-            if (slot.kind != pkOther && !icon.empty() && FileExists(icon)) {
-                picture.bitmap = LoadBitmap(icon);
-            } else if (FileExists(RawPath(slot))) {
-                const std::vector<std::uint8_t> bytes = ReadWholeFile(RawPath(slot), kPictureAreaSize);
+            picture.kind = static_cast<TPictureKind>(slot.kind);
+            if (slot.fromIcon) {
+                picture.bitmap = LoadBitmap(slot.file);
+            } else {
+                const std::vector<std::uint8_t> bytes = ReadWholeFile(slot.file, kPictureAreaSize);
                 picture.kind = PictureKindOf(base, bytes);
                 picture.bitmap = DecodeHandsetPicture(base, picture.kind, bytes);
             }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/pack.h"
 #include "archive/reader.h"
 #include "imaging/bitmap.h"
 #include "imaging/conversion.h"
@@ -22,7 +23,10 @@ struct SkinSlot {
     std::string name;          // the entry's name (bytes)
     std::uint32_t resourceId = 0;
     std::uint8_t kind = pkOther;  // folder: the structure record's kind
-    std::string iconName;      // folder: the record's icon file in icons/
+    // Folder: the file packing takes the entry from, and whether that is its icon
+    // (converted back) or its copy in raws/.
+    std::string file;
+    bool fromIcon = false;
     bool iconDeleted = false;  // folder: empty because its icon was deleted
 };
 
@@ -45,8 +49,9 @@ const char* ShowsText(SkinShows shows);
 
 class Skin {
 public:
-    // An archive, or a folder holding iconres.dat. Refuses an archive with
-    // extraction's messages and a folder without structure file with packing's.
+    // An archive, or a folder holding iconres.dat, whose slots are what packing it
+    // would fill (PlanPack). Refuses an archive with extraction's messages and a
+    // folder with packing's.
     // Raises IoError and DataError.
     explicit Skin(const std::string& path);
     ~Skin();
@@ -59,12 +64,12 @@ public:
     const std::vector<SkinSlot>& Slots() const { return slots_; }
 
     // The bytes that stand for the slot's content, read into a buffer of this object
-    // (valid until the next call): an archive's entry; a folder's icon file when it
-    // has one, else its copy in raws/. Empty for an empty slot or a missing file.
+    // (valid until the next call): an archive's entry; the file a folder's entry is
+    // packed from (its icon, or its copy in raws/). Empty for an empty slot.
     std::span<const std::uint8_t> ContentBytes(const SkinSlot& slot);
 
-    // The picture the slot shows: an archive's entry decoded; a folder's icon in
-    // icons/, else its copy in raws/ decoded. Never raises for a damaged picture.
+    // The picture the slot shows: an archive's entry decoded; a folder's icon, or its
+    // copy in raws/ decoded. Never raises for a damaged picture.
     SkinPicture Picture(const SkinSlot& slot);
 
     // The slots with entries in the desktop list's order of their names, then the
@@ -74,8 +79,6 @@ public:
 private:
     void OpenFolder();
     void OpenArchive();
-    std::string RawPath(const SkinSlot& slot) const;
-    std::string IconPath(const SkinSlot& slot) const;
 
     std::string path_;
     bool folder_ = false;
@@ -84,8 +87,5 @@ private:
     std::vector<ArchiveSlot> archiveSlots_;  // archive: where each slot's bytes are
     std::vector<std::uint8_t> buffer_;
 };
-
-// The message packing gives for a folder without structure file.
-inline constexpr const char* kNoStructureFileText = "no structure file; nothing written";
 
 }  // namespace tavro

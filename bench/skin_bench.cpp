@@ -19,7 +19,6 @@
 #include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
 #include "archive/sheet.h"
 #include "bench/benchfolder.h"
 #include "imaging/fileio.h"
@@ -92,10 +91,9 @@ struct Skins {
         archive = root + "a.ezx";
         PackArchive(made, archive, progress, messages);
 
-        AppSettings.TargetFormat = tfBmp;
         folder = root + "unpacked/";
         MakeFolder(folder);
-        ExtractArchive(archive, folder, progress, list, messages);
+        ExtractArchive(archive, folder, tfBmp, progress, list, messages);
         for (int i = 0; i < kEdited * 5; i += 5) {
             char name[32];
             std::snprintf(name, sizeof name, "icons/icon%05d.bmp", i);

@@ -177,10 +177,10 @@ int RunPack(const PackOptions& options) {
         case PackResult::Packed:
             return kExitOk;
         case PackResult::NoStructureFile:
-            PrintError(folder + "iconres.dat: no structure file; nothing written");
+            PrintError(folder + "iconres.dat: " + kNoStructureFileText);
             return kExitFailure;
         case PackResult::NoIcons:
-            PrintError(folder + "icons/: no icons to pack; nothing written");
+            PrintError(folder + "icons/: " + kNoIconsText);
             return kExitFailure;
     }
     return kExitFailure;

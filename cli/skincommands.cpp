@@ -4,11 +4,14 @@
 
 #include <cstdio>
 
+#include "archive/check.h"
 #include "archive/diff.h"
 #include "archive/iconnames.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "imaging/paths.h"
 
 namespace tavro::cli {
 
@@ -22,8 +25,11 @@ constexpr int kDiffSame = 0;
 constexpr int kDiffDifferent = 1;
 constexpr int kDiffTrouble = 2;
 
+// A report's line; on a terminal a name's control characters are shown escaped, so
+// that no name can retitle or colour it.
 void PrintText(const std::string& text) {
-    const std::string line = text + "\n";
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    const std::string line = (terminal ? EscapeControls(text) : text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
@@ -53,11 +59,15 @@ void AddSkinCommands(CLI::App& app, SkinCommandOptions& options) {
     diff->add_option("A", options.a, "the first archive or folder")->required();
     diff->add_option("B", options.b, "the second archive or folder")->required();
     diff->add_option("--sheet", options.diffSheet, "draw the changed icons, before and after, into this PNG");
+
+    CLI::App* check = app.add_subcommand("check", "Tell what packing a folder would do, entry by entry; writes nothing");
+    check->add_option("FOLDER", options.folder, "a folder left by unpack, maybe edited")->required();
 }
 
 std::optional<int> RunSkinCommand(const std::string& command, const SkinCommandOptions& options) {
     if (command == "sheet") return RunSheet(options);
     if (command == "diff") return RunDiff(options);
+    if (command == "check") return RunCheck(options);
     return std::nullopt;
 }
 
@@ -68,6 +78,22 @@ int RunSheet(const SkinCommandOptions& options) {
     sheet.order = CLI::detail::to_lower(options.order) == "slot" ? SheetOrder::Slot : SheetOrder::Name;
     for (const std::string& file : MakeContactSheet(options.source, options.output, sheet)) PrintText(file);
     return kExitOk;
+}
+
+int RunCheck(const SkinCommandOptions& options) {
+    const std::string folder = WithTrailingSlash(options.folder);
+    RequireFolder(options.folder);
+    const FolderCheck check = CheckFolder(folder);
+    const std::string table = CheckTable(check);
+    for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
+        end = table.find('\n', at);
+        if (end == std::string::npos) end = table.size();
+        PrintText(table.substr(at, end - at));
+    }
+    if (check.Packable()) return kExitOk;
+    std::fflush(stdout);
+    PrintError(check.failurePath + ": " + check.failure);
+    return kExitFailure;
 }
 
 int RunDiff(const SkinCommandOptions& options) {

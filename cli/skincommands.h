@@ -30,5 +30,6 @@ std::optional<int> RunSkinCommand(const std::string& command, const SkinCommandO
 
 int RunSheet(const SkinCommandOptions& options);
 int RunDiff(const SkinCommandOptions& options);
+int RunCheck(const SkinCommandOptions& options);
 
 }  // namespace tavro::cli

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "archive/check.h"
 #include "archive/pack.h"
+#include "archive/checkagrees.h"
 #include "imaging/errors.h"
 #include "support/testsupport.h"
 
@@ -110,8 +112,10 @@ TEST_F(PackTest, FoldersPackIntoTheArchiveTheyDescribe) {
         Folder(c.header, c.structure);
         for (const auto& [name, bytes] : c.icons) Icon(name, bytes);
         for (const auto& [name, bytes] : c.raws) WriteBytes(dir / "f/raws/" + name, bytes);
+        const FolderCheck check = CheckFolder(dir / "f/");
         EXPECT_EQ(Pack(), PackResult::Packed);
         EXPECT_EQ(Output(), c.archive);
+        EXPECT_TRUE(CheckAgrees(check, dir / "f/", dir / "out.ezx"));
         EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
         for (const auto& [name, bytes] : c.raws) EXPECT_EQ(ReadBytes(dir / "f/raws/" + name), bytes);
     }
@@ -250,6 +254,14 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         rec = Recorder();
         c.setUp();
         std::string text = "packed", path;
+        // The check, before packing, fails as packing then does.
+        std::string checked = "packed";
+        try {
+            const FolderCheck check = CheckFolder(dir / "f/");
+            if (!check.Packable()) checked = check.failure;
+        } catch (const std::runtime_error& e) {
+            checked = e.what();
+        }
         try {
             Pack();
         } catch (const IoError& e) {
@@ -258,6 +270,9 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
             text = e.what();
         }
         EXPECT_TRUE(Contains(text, c.words));
+        if (!rec.action) {  // a file vanishing during packing aside
+            EXPECT_EQ(checked, text);
+        }
         EXPECT_TRUE(c.path.empty() || path == dir / c.path) << path;
         EXPECT_TRUE(
             std::none_of(rec.log.begin(), rec.log.end(), [](auto& l) { return l.starts_with("notfound"); }));

@@ -7,7 +7,6 @@
 #include "archive/diff.h"
 #include "archive/extract.h"
 #include "archive/pack.h"
-#include "archive/settings.h"
 #include "archive/sheet.h"
 #include "imaging/errors.h"
 #include "support/testsupport.h"
@@ -20,9 +19,8 @@ const std::string kSample = std::string(TAVRO_SOURCE_DIR) + "/examples/iconres.e
 // The sample unpacked into dir/f (BMP icons).
 void Unpack(const TempDir& dir) {
     Recorder rec;
-    AppSettings.TargetFormat = tfBmp;
     std::filesystem::create_directories(dir / "f");
-    ExtractArchive(kSample, dir / "f/", rec, rec, rec);
+    ExtractArchive(kSample, dir / "f/", tfBmp, rec, rec, rec);
 }
 
 void Pack(const TempDir& dir, const std::string& out) {
