@@ -22,13 +22,15 @@ Bitmap DecodeQuietly(const std::string& name, std::span<const std::uint8_t> byte
     }
 }
 
-Bitmap DecodeFileQuietly(const std::string& path) {
-    if (path.empty() || !FileExists(path)) return Bitmap();
+// The bytes of the entry's copy in raws/; none where it is missing or too large.
+std::vector<std::uint8_t> ReadCopyQuietly(const std::string& path) {
+    if (path.empty()) return {};
     try {
-        return DecodeToBitmap(path);
+        return ReadWholeFile(path, kPictureAreaSize);
+    } catch (const IoError&) {
     } catch (const DataError&) {
-        return Bitmap();
     }
+    return {};
 }
 
 // What the new entry keeps of the icon: soft alpha and colour, pixel by pixel.
@@ -75,17 +77,28 @@ CheckRow CheckEntry(const std::string& folder, const PlannedEntry& entry, std::u
         return row;
     }
     row.action = CheckAction::Encoded;
-    const Bitmap icon = LoadBitmap(entry.sourcePath);
-    const Bitmap original = DecodeFileQuietly(entry.rawPath);
-    if (!icon.IsNull() && !original.IsNull() &&
-        (icon.Width() != original.Width() || icon.Height() != original.Height())) {
+    if (!packed.picture) return row;
+    // Bytes first: an entry that comes out as it went in has lost nothing.
+    const std::vector<std::uint8_t> copy = ReadCopyQuietly(entry.rawPath);
+    if (!copy.empty() && copy == packed.picture->bytes) {
+        row.note = "the same bytes as before";
+        return row;
+    }
+    // The new entry, decoded in memory, has the icon's size: conversion keeps it.
+    const Bitmap after = DecodeQuietly(row.packedName, packed.picture->bytes);
+    const Bitmap original = copy.empty() ? Bitmap() : DecodeQuietly(FileNamePart(entry.rawPath), copy);
+    if (!after.IsNull() && !original.IsNull() &&
+        (after.Width() != original.Width() || after.Height() != original.Height())) {
         row.sizeChanged = true;
         row.fromWidth = original.Width();
         row.fromHeight = original.Height();
-        row.toWidth = icon.Width();
-        row.toHeight = icon.Height();
+        row.toWidth = after.Width();
+        row.toHeight = after.Height();
     }
-    if (packed.picture) ComparePixels(icon, DecodeQuietly(row.packedName, packed.picture->bytes), row);
+    // Only the 18-bit kinds and .raw pictures lose anything: a 32-bit .k keeps every
+    // channel and a .g keeps its picture.
+    const bool lossy = row.kind == pkK18Masked || row.kind == pkK18 || row.kind == pkRaw;
+    if (lossy) ComparePixels(LoadBitmap(entry.sourcePath), after, row);
     return row;
 }
 
@@ -175,6 +188,7 @@ std::string CheckTable(const FolderCheck& check) {
                 ++encoded;
                 what = "encoded again from " + DisplayName(row.source) + " into " + KindWord(row.kind);
                 if (row.packedName != row.entry) what += " as " + DisplayName(row.packedName);
+                if (!row.note.empty()) what += " (" + row.note + ")";
                 break;
             case CheckAction::LeftEmpty:
                 ++empty;

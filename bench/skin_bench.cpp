@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/check.h"
 #include "archive/diff.h"
 #include "archive/extract.h"
 #include "archive/format.h"
@@ -143,6 +144,14 @@ void BM_Pack(benchmark::State& state) {
     SetRate(state);
 }
 
+void BM_Check(benchmark::State& state) {
+    Skins& d = Data();
+    for (auto _ : state) {
+        if (!CheckFolder(d.folder).Packable()) state.SkipWithError("the check says packing fails");
+    }
+    SetRate(state);
+}
+
 // The peak memory of a command in MiB, under /usr/bin/time; its output is dropped.
 double PeakMiB(const std::string& args, const std::string& scratch) {
     const std::string report = scratch + "time.txt";
@@ -161,11 +170,13 @@ void BM_PeakMemory(benchmark::State& state) {
         state.counters["sheet MiB"] = PeakMiB("sheet " + d.archive + " " + d.root + "m.png", d.root);
         state.counters["diff MiB"] = PeakMiB("diff " + d.archive + " " + d.edited, d.root);
         state.counters["pack MiB"] = PeakMiB("pack " + d.folder + " " + d.root + "m.ezx", d.root);
+        state.counters["check MiB"] = PeakMiB("check " + d.folder, d.root);
     }
 }
 
 BENCHMARK(BM_Sheet)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_Diff)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Check)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_Pack)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
