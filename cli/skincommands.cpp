@@ -84,7 +84,8 @@ int RunCheck(const SkinCommandOptions& options) {
     const std::string folder = WithTrailingSlash(options.folder);
     RequireFolder(options.folder);
     const FolderCheck check = CheckFolder(folder);
-    const std::string table = CheckTable(check);
+    // A folder packing takes nothing from gets its message alone.
+    const std::string table = check.rows.empty() && !check.Packable() ? std::string() : CheckTable(check);
     for (std::size_t at = 0, end; at < table.size(); at = end + 1) {
         end = table.find('\n', at);
         if (end == std::string::npos) end = table.size();

@@ -588,6 +588,11 @@ TEST_F(DesktopTest, SkinMenuSheetsComparesAndChecksTheUnpackedFolder) {
     EXPECT_EQ(main.ReportWindow->windowTitle(), "Compare with");
     const std::string report = main.ReportWindow->Text->toPlainText().toStdString();
     EXPECT_TRUE(Contains(report, "slot 18  menu_games.k  size 32x32 to 30x32\n39 identical, 0 added, 0 removed, 1 changed"));
+    main.CheckFolder1->trigger();
+    EXPECT_EQ(main.ReportWindow->windowTitle(), "Check folder");
+    EXPECT_TRUE(Contains(main.ReportWindow->Text->toPlainText().toStdString(),
+                         "menu_games.k          encoded again from icons/menu_games.bmp into 32-bit .k; "
+                         "SIZE CHANGED 32x32 to 30x32\n"));
     EXPECT_TRUE(dialogs.boxes.size() == 1) << dialogs.boxes.back();
 }
 

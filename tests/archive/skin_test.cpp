@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
+#include "archive/check.h"
 #include "archive/diff.h"
 #include "archive/extract.h"
 #include "archive/pack.h"
@@ -154,6 +156,42 @@ TEST(SkinDiff, EditedDeletedAndResizedIconsShowAsSuch) {
         const std::vector<std::string> files = DrawDifference(a, b, diff, dir / "d.png", 0xFF000000);
         EXPECT_EQ(LoadBitmap(files.at(0)).Height(), kSheetGutter + 4 * (kTileHeight + kSheetGutter));
     }
+}
+
+// The check of an edited folder: what each edit does to its entry.
+TEST(FolderCheck, FindingsOfEachEdit) {
+    TempDir dir;
+    Unpack(dir);
+    const std::string icons = dir / "f/icons/";
+    SaveBitmap(Bitmap(30, 32), icons + "clock.bmp", "image/bmp");  // shrunk, fully transparent
+    Bitmap star = LoadBitmap(icons + "star.bmp");
+    star.SetPixel(8, 8, PackArgb(128, 250, 10, 10));  // soft alpha into an 18-bit slot
+    star.SetPixel(9, 8, PackArgb(255, 250, 10, 10));  // 250 rounds in 6 bits
+    star.SetPixel(10, 8, PackArgb(77, 250, 10, 10));
+    SaveBitmap(star, icons + "star.bmp", "image/bmp");
+    std::filesystem::remove(icons + "lock.bmp");
+    WriteText(icons + "notes.txt", "mine");
+    const FolderCheck check = CheckFolder(dir / "f/");
+    ASSERT_TRUE(check.Packable()) << check.failure;
+    std::map<std::string, const CheckRow*> rows;
+    for (const CheckRow& row : check.rows) rows[row.entry] = &row;
+    ASSERT_EQ(rows.size(), 36u);
+    const CheckRow& clock = *rows.at("clock.k");
+    EXPECT_TRUE(clock.action == CheckAction::Encoded && clock.sizeChanged);
+    EXPECT_EQ(std::vector<int>({clock.fromWidth, clock.fromHeight, clock.toWidth, clock.toHeight}),
+              std::vector<int>({32, 32, 30, 32}));
+    EXPECT_EQ(rows.at("star.k")->softAlphaLost, 2);
+    EXPECT_GT(rows.at("star.k")->colourError, 0);
+    EXPECT_FALSE(rows.at("star.k")->sizeChanged);
+    EXPECT_EQ(rows.at("lock.k")->action, CheckAction::LeftEmpty);
+    EXPECT_EQ(rows.at("theme.cfg")->action, CheckAction::Carried);
+    EXPECT_EQ(rows.at("alarm.k")->note, "the same bytes as before");
+    EXPECT_EQ(check.ignored, std::vector<std::string>{"notes.txt"});
+    const std::string table = CheckTable(check);
+    EXPECT_TRUE(Contains(table, "SIZE CHANGED 32x32 to 30x32"));
+    EXPECT_TRUE(Contains(table, "SOFT ALPHA LOST on 2 pixels"));
+    EXPECT_TRUE(Contains(table, "35 entries: 2 carried unchanged, 33 encoded again; 1 slots left empty; 1 sizes changed"));
+    EXPECT_EQ(FolderNames(dir / "f"), (std::vector<std::string>{"iconres.dat", "iconres.hdr", "icons", "raws"}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // exit with, good input and bad.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/runtavro.h"
 #include "support/testsupport.h"
 
@@ -14,6 +16,7 @@ TEST(CliSkin, SheetAndDiffOutputsAndExitCodes) {
     ASSERT_EQ(RunTavro({"pack", dir / "f", dir / "same.ezx"}), Exited(0));
     WriteBytes(dir / "f/icons/star.bmp", ReadBytes(dir / "f/icons/lock.bmp"));
     WriteText(dir / "cut.ezx", "motoskin");
+    std::filesystem::create_directories(dir / "nodat");
     const std::string same = "0 identical, 0 added, 0 removed, 0 changed\n";
     const struct {
         std::vector<std::string> args;
@@ -29,6 +32,7 @@ TEST(CliSkin, SheetAndDiffOutputsAndExitCodes) {
         {{"diff", SampleArchive(), dir / "cut.ezx"},
          Exited(2, "", "tavro: " + dir / "cut.ezx" +
                            ": the archive is too short (8 bytes) to hold the table position at offset 16\n")},
+        {{"check", dir / "nodat"}, Exited(1, "", "tavro: " + dir / "nodat/iconres.dat: no structure file; nothing written\n")},
         {{"sheet", dir / "none", dir / "n.png"}, Exited(1, "", "tavro: " + dir / "none" + ": File not found\n")},
         {{"sheet", dir / "same.ezx", dir / "same.ezx"},
          Exited(1, "", "tavro: " + dir / "same.ezx" + ": would write over the skin it shows (" + dir / "same.ezx" +
@@ -38,6 +42,13 @@ TEST(CliSkin, SheetAndDiffOutputsAndExitCodes) {
         SCOPED_TRACE(c.args[0] + " " + c.args.back());
         EXPECT_EQ(RunTavro(c.args), c.expected);
     }
+    // The check names the edit and, packing being possible, exits 0; a missing header
+    // text fails it with packing's message.
+    const RunResult checked = RunTavro({"check", dir / "f"});
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_TRUE(Contains(checked.out, "star.k                encoded again from icons/star.bmp into 18-bit .k with mask; SIZE CHANGED 16x16 to 14x16"));
+    std::filesystem::rename(dir / "f/iconres.hdr", dir / "hdr");
+    EXPECT_TRUE(Contains(RunTavro({"check", dir / "f"}).err, "tavro: " + dir / "f/iconres.hdr: File not found\n"));
     for (const char* png : {"s.png", "t.png", "d.png"}) EXPECT_FALSE(LoadBitmap(dir / png).IsNull()) << png;
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"sheet", "a", "b.png", "--background", "red"},
