@@ -12,7 +12,7 @@ namespace tavro::app {
 
 TReportWindow::TReportWindow(QWidget* parent) : QDialog(parent) {
     setObjectName("ReportWindow");
-    resize(720, 420);
+    resize(860, 480);
     Text = new QPlainTextEdit(this);
     Text->setObjectName("ReportText");
     Text->setReadOnly(true);

@@ -81,7 +81,7 @@ CheckRow CheckEntry(const std::string& folder, const PlannedEntry& entry, std::u
     // Bytes first: an entry that comes out as it went in has lost nothing.
     const std::vector<std::uint8_t> copy = ReadCopyQuietly(entry.rawPath);
     if (!copy.empty() && copy == packed.picture->bytes) {
-        row.note = "the same bytes as before";
+        row.note = "same bytes";
         return row;
     }
     // The new entry, decoded in memory, has the icon's size: conversion keeps it.
@@ -179,6 +179,7 @@ std::string CheckTable(const FolderCheck& check) {
     std::size_t carried = 0, encoded = 0, empty = 0, resized = 0, alpha = 0, rounded = 0;
     for (const CheckRow& row : check.rows) {
         std::string what;
+        std::vector<std::string> findings;  // each on a line of its own under the entry
         switch (row.action) {
             case CheckAction::Carried:
                 ++carried;
@@ -197,20 +198,21 @@ std::string CheckTable(const FolderCheck& check) {
         }
         if (row.sizeChanged) {
             ++resized;
-            what += "; SIZE CHANGED " + std::to_string(row.fromWidth) + "x" + std::to_string(row.fromHeight) + " to " +
-                    std::to_string(row.toWidth) + "x" + std::to_string(row.toHeight);
+            findings.push_back("SIZE CHANGED " + std::to_string(row.fromWidth) + "x" + std::to_string(row.fromHeight) +
+                               " to " + std::to_string(row.toWidth) + "x" + std::to_string(row.toHeight));
         }
         if (row.softAlphaLost > 0) {
             ++alpha;
-            what += "; SOFT ALPHA LOST on " + std::to_string(row.softAlphaLost) + " pixels";
+            findings.push_back("SOFT ALPHA LOST on " + std::to_string(row.softAlphaLost) + " pixels");
         }
         if (row.colourError > 0) {
             ++rounded;
-            what += "; colours rounded (largest channel error " + std::to_string(row.colourError) + ")";
+            findings.push_back("colours rounded (largest channel error " + std::to_string(row.colourError) + ")");
         }
         std::string slot = std::to_string(row.slot);
         text += std::string(slot.size() < 5 ? 5 - slot.size() : 0, ' ') + slot + "  " +
                 Pad(DisplayName(row.entry), nameWidth) + "  " + what + "\n";
+        for (const std::string& f : findings) text += Pad("", 7 + nameWidth + 2) + f + "\n";
     }
     for (const std::string& name : check.ignored) {
         text += Pad("", 7) + Pad(DisplayName(name), nameWidth) + "  ignored: icons/" + DisplayName(name) +

@@ -591,8 +591,8 @@ TEST_F(DesktopTest, SkinMenuSheetsComparesAndChecksTheUnpackedFolder) {
     main.CheckFolder1->trigger();
     EXPECT_EQ(main.ReportWindow->windowTitle(), "Check folder");
     EXPECT_TRUE(Contains(main.ReportWindow->Text->toPlainText().toStdString(),
-                         "menu_games.k          encoded again from icons/menu_games.bmp into 32-bit .k; "
-                         "SIZE CHANGED 32x32 to 30x32\n"));
+                         "menu_games.k          encoded again from icons/menu_games.bmp into 32-bit .k\n"
+                         "                             SIZE CHANGED 32x32 to 30x32\n"));
     EXPECT_TRUE(dialogs.boxes.size() == 1) << dialogs.boxes.back();
 }
 

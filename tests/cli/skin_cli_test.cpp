@@ -46,7 +46,8 @@ TEST(CliSkin, SheetAndDiffOutputsAndExitCodes) {
     // text fails it with packing's message.
     const RunResult checked = RunTavro({"check", dir / "f"});
     EXPECT_EQ(checked.exitCode, 0);
-    EXPECT_TRUE(Contains(checked.out, "star.k                encoded again from icons/star.bmp into 18-bit .k with mask; SIZE CHANGED 16x16 to 14x16"));
+    EXPECT_TRUE(Contains(checked.out, "star.k                encoded again from icons/star.bmp into 18-bit .k with mask\n"
+                                          "                             SIZE CHANGED 16x16 to 14x16\n"));
     std::filesystem::rename(dir / "f/iconres.hdr", dir / "hdr");
     EXPECT_TRUE(Contains(RunTavro({"check", dir / "f"}).err, "tavro: " + dir / "f/iconres.hdr: File not found\n"));
     for (const char* png : {"s.png", "t.png", "d.png"}) EXPECT_FALSE(LoadBitmap(dir / png).IsNull()) << png;
