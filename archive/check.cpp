@@ -221,7 +221,7 @@ std::string CheckTable(const FolderCheck& check) {
     for (const PackWarning& w : check.warnings) text += "warning: " + DisplayName(w.path) + ": " + w.text + "\n";
     text += std::to_string(check.rows.size() - empty) + " entries: " + std::to_string(carried) +
             " carried unchanged, " + std::to_string(encoded) + " encoded again; " + std::to_string(empty) +
-            " slots left empty; " + std::to_string(resized) + " sizes changed, " + std::to_string(alpha) +
+            " slots left empty\n" + std::to_string(resized) + " sizes changed, " + std::to_string(alpha) +
             " with soft alpha lost, " + std::to_string(rounded) + " with colours rounded; " +
             std::to_string(check.ignored.size()) + " files ignored\n";
     text += check.Packable() ? "packing would succeed\n"
