@@ -116,14 +116,17 @@ std::string DescribeDifference(const SlotDifference& d) {
         line += " -> " + DisplayName(d.nameB);
         what.push_back("renamed");
     }
-    if (d.kindChanged) {
-        const std::string ka = d.a.shows == SkinShows::Picture ? KindName(d.a.kind) : ShowsText(d.a.shows);
-        const std::string kb = d.b.shows == SkinShows::Picture ? KindName(d.b.kind) : ShowsText(d.b.shows);
-        what.push_back("kind " + (ka == kb ? KindName(d.a.kind) + " to " + KindName(d.b.kind) : ka + " to " + kb));
+    if (d.a.kind != d.b.kind) what.push_back("kind " + KindName(d.a.kind) + " to " + KindName(d.b.kind));
+    // A picture that stops or starts decoding, or a size that changes.
+    if (d.sizeChanged) {
+        what.push_back("size " + SizeText(d.a) + " to " + SizeText(d.b));
+    } else if (d.a.shows != d.b.shows) {
+        what.push_back("picture " + SizeText(d.a) + " to " + SizeText(d.b));
     }
-    if (d.sizeChanged) what.push_back("size " + SizeText(d.a) + " to " + SizeText(d.b));
-    if (!d.kindChanged && !d.sizeChanged) {
-        what.push_back(d.pixelsChanged ? "bytes changed, pixels changed" : "bytes changed, same pixels");
+    if (what.empty() || (what.size() == 1 && d.renamed)) {
+        const bool pictures = d.a.shows == SkinShows::Picture && d.b.shows == SkinShows::Picture;
+        what.push_back(!pictures ? "bytes changed" : d.pixelsChanged ? "bytes changed, pixels changed"
+                                                                     : "bytes changed, same pixels");
     }
     line += " ";
     for (const std::string& w : what) line += " " + w + ",";
