@@ -20,10 +20,10 @@
 #include "app/aboutbox.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
+#include "app/settings.h"
 #include "app/settingsdialog.h"
 #include "app/windows.h"
 #include "archive/iconnames.h"
-#include "app/settings.h"
 #include "imaging/paths.h"
 
 namespace tavro::app {

@@ -13,11 +13,11 @@
 #include <QFileDialog>
 #include <QInputDevice>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -30,8 +30,8 @@
 #include "app/mainwindow.h"
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
-#include "app/settingsdialog.h"
 #include "app/settings.h"
+#include "app/settingsdialog.h"
 #include "imaging/standard.h"
 #include "support/faultrun.h"
 #include "support/testsupport.h"

@@ -1,14 +1,15 @@
 // Extraction: what each kind of archive leaves in the target folder, every target
 // format, and the refusals that keep bad archives from writing outside the target
 // folder or past a buffer.
+#include "archive/extract.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "archive/extract.h"
 #include "archive/format.h"
-#include "imaging/standard.h"
 #include "imaging/errors.h"
+#include "imaging/standard.h"
 #include "support/faultrun.h"
 
 namespace tavro::test {
