@@ -1,18 +1,17 @@
 #include "app/commands.h"
 
 #include <new>
-#include <stdexcept>
 
+#include "app/settings.h"
 #include "archive/extract.h"
 #include "archive/iconnames.h"
 #include "archive/pack.h"
-#include "app/settings.h"
 #include "imaging/batch.h"
-#include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/gimage.h"
 #include "imaging/paths.h"
+#include "imaging/standard.h"
 
 namespace tavro::app {
 
@@ -82,7 +81,7 @@ std::string EncodedTarget(const std::string& source, TPictureKind mode, const st
     try {
         // Encoding in memory names the file without writing it; a .g copy reads nothing.
         EncodePictureBytes(source, mode, dest, 0);
-    } catch (const std::exception&) {
+    } catch (const Error&) {
         return name;  // the conversion itself reports it
     }
     return dest;
@@ -107,10 +106,7 @@ void Commands::Run(const std::function<void()>& command) {
     try {
         command();
         return;
-    } catch (const IoError& e) {
-        text = e.what();
-        detail = e.Path();
-    } catch (const DataError& e) {
+    } catch (const Error& e) {
         text = e.what();
         detail = e.Path();
     } catch (const std::bad_alloc&) {
@@ -137,7 +133,8 @@ bool Commands::AskSave(const std::string& title, const std::string& filter, File
 std::string Commands::SelectedIconName() const {
     const int index = shell_.SelectedIcon();
     if (index < 0 || index >= shell_.IconCount()) {
-        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+        throw Error(ErrorCause::BeyondLimit, 0, "",
+                    "List index out of bounds (" + std::to_string(index) + ")");
     }
     return shell_.IconAt(index);
 }
@@ -191,9 +188,11 @@ void Commands::SaveToEzx() {
             return;
         // Packing writes nothing then; say so rather than look as if it had worked.
         case PackResult::NoStructureFile:
-            throw DataError(sourceFolder + "iconres.dat", "No structure file; nothing written");
+            throw DataError(ErrorCause::Refused, sourceFolder + "iconres.dat",
+                            "No structure file; nothing written");
         case PackResult::NoIcons:
-            throw DataError(sourceFolder + "icons/", "No icons to pack; nothing written");
+            throw DataError(ErrorCause::Refused, sourceFolder + "icons/",
+                            "No icons to pack; nothing written");
     }
 }
 

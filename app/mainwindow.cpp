@@ -22,10 +22,10 @@
 #include "app/previewwindow.h"
 #include "app/progresswindow.h"
 #include "app/reportwindow.h"
+#include "app/settings.h"
 #include "app/settingsdialog.h"
 #include "app/windows.h"
 #include "archive/iconnames.h"
-#include "app/settings.h"
 #include "imaging/paths.h"
 
 namespace tavro::app {

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPainter>
 
-#include "app/windows.h"
 #include "app/settings.h"
+#include "app/windows.h"
 #include "imaging/fileio.h"
 #include "imaging/standard.h"
 

@@ -13,7 +13,7 @@ namespace tavro {
 struct TAppSettings {
     TTargetFormat TargetFormat = tfBmp;
     std::int32_t PendingFormat = 2;
-    std::uint32_t PendingBackColor = 0;           // 0x00BBGGRR
+    std::uint32_t PendingBackColor = 0;            // 0x00BBGGRR
     std::uint32_t DefaultViewerBack = 0xFF000000;  // ARGB
     bool ShowPreview = false;
 };

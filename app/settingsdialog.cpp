@@ -10,8 +10,8 @@
 #include <QPushButton>
 
 #include "app/dialogs.h"
-#include "app/windows.h"
 #include "app/settings.h"
+#include "app/windows.h"
 #include "imaging/formats.h"
 
 namespace tavro::app {

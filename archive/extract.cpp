@@ -40,8 +40,9 @@ std::string SlotText(std::uint32_t slot) { return "slot " + std::to_string(slot)
 // that folder and nothing else.
 void CheckEntryName(const std::string& archivePath, std::uint32_t slot, const std::string& name) {
     if (const char* problem = UnsafeEntryNameReason(name)) {
-        throw DataError(archivePath, "the name of " + SlotText(slot) + " " + problem +
-                                         ", so it cannot be used as a file name");
+        throw DataError(
+            ErrorCause::UnsafeName, archivePath,
+            "the name of " + SlotText(slot) + " " + problem + ", so it cannot be used as a file name");
     }
 }
 
@@ -80,9 +81,10 @@ std::vector<SlotPlan> PlanSlots(const std::string& archivePath, ArchiveReader& a
         }
         structureSize += StructureRecordSize(rec);
         if (structureSize > kStructureAreaSize) {
-            throw DataError(archivePath, "the structure records grow past " +
-                                             std::to_string(kStructureAreaSize - kStructureCountSize) +
-                                             " bytes at " + SlotText(i));
+            throw DataError(ErrorCause::TooLarge, archivePath,
+                            "the structure records grow past " +
+                                std::to_string(kStructureAreaSize - kStructureCountSize) + " bytes at " +
+                                SlotText(i));
         }
         plan.push_back(std::move(p));
     }
@@ -151,16 +153,17 @@ TConvRec UnpackSlot(const Unpacking& u, ArchiveReader& archive, const ArchiveSlo
 
 // Stage: every slot unpacked in slot order, each file without a flush of its own and
 // then one flush of the whole file system. The result is the structure file.
-std::vector<std::uint8_t> UnpackSlots(const Unpacking& u, const std::string& targetFolder, ArchiveReader& archive,
-                                      const std::vector<SlotPlan>& plan, ProgressSink& progress, IconList& icons,
-                                      MessageSink& messages) {
+std::vector<std::uint8_t> UnpackSlots(const Unpacking& u, const std::string& targetFolder,
+                                      ArchiveReader& archive, const std::vector<SlotPlan>& plan,
+                                      ProgressSink& progress, IconList& icons, MessageSink& messages) {
     std::vector<std::uint8_t> structure(kStructureAreaSize);
     std::vector<std::uint8_t> picture(kPictureAreaSize);
     std::size_t structurePos = kStructureCountSize;
     const std::uint32_t n = archive.SlotCount();
     DeferredSync deferred;
     for (const SlotPlan& p : plan) {
-        TConvRec rec = p.unpacked ? UnpackSlot(u, archive, p.slot, picture, icons, messages) : EmptyRecord(p.slot);
+        TConvRec rec =
+            p.unpacked ? UnpackSlot(u, archive, p.slot, picture, icons, messages) : EmptyRecord(p.slot);
         rec.NameHash = HashName(rec.IconName);
         PutStructureRecord(rec, structurePos, structure.data());
         progress.SetPosition(ProgressPercent(p.slot.index, n));
@@ -188,7 +191,8 @@ void BeginUnpacking(const std::string& targetFolder) {
 void ExtractArchive(const std::string& archivePath, const std::string& targetFolder, TTargetFormat target,
                     ProgressSink& progress, IconList& icons, MessageSink& messages) {
     if (target >= TargetExtensions.size()) {
-        throw DataError(archivePath, "unknown target format " + std::to_string(static_cast<int>(target)));
+        throw DataError(ErrorCause::BeyondLimit, archivePath,
+                        "unknown target format " + std::to_string(static_cast<int>(target)));
     }
     progress.Show();
     ProgressCloser closer(progress);

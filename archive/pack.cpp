@@ -171,14 +171,17 @@ std::uint64_t ConvertedSize(const std::string& path) {
 bool IsNoPicture(const TConvRec& rec) { return rec.Kind == pkOther; }
 
 [[noreturn]] void ThrowTooLarge(const std::string& path, std::uint64_t size) {
-    throw DataError(path, "the converted icon has " + std::to_string(size) + " bytes, more than " +
-                              std::to_string(kPictureAreaSize));
+    throw DataError(ErrorCause::TooLarge, path,
+                    "the converted icon has " + std::to_string(size) + " bytes, more than " +
+                        std::to_string(kPictureAreaSize));
 }
 
 // The folders of one packing and the file names the records lead to.
 struct PackFolder {
     explicit PackFolder(const std::string& folder)
-        : structurePath(folder + "iconres.dat"), iconsFolder(folder + "icons/"), rawsFolder(folder + "raws/"),
+        : structurePath(folder + "iconres.dat"),
+          iconsFolder(folder + "icons/"),
+          rawsFolder(folder + "raws/"),
           convPrefix(folder + "conv/") {}
 
     std::string structurePath;
@@ -189,8 +192,9 @@ struct PackFolder {
     // The path of the entry's copy in raws/; a name that would lead out of raws/ is refused.
     std::string RawCopy(const TConvRec& rec) const {
         if (const char* problem = UnsafeEntryNameReason(rec.RawName)) {
-            throw DataError(structurePath, "the entry name of slot " + std::to_string(rec.SlotIndex) + " " +
-                                               problem + ", so it names no file in raws/");
+            throw DataError(ErrorCause::UnsafeName, structurePath,
+                            "the entry name of slot " + std::to_string(rec.SlotIndex) + " " + problem +
+                                ", so it names no file in raws/");
         }
         return rawsFolder + rec.RawName;
     }
@@ -223,7 +227,7 @@ std::vector<std::uint8_t> ReadBounded(File& file, const std::string& path, std::
                                       const std::string& what) {
     const std::uint64_t size = file.Size();
     if (size > limit) {
-        throw DataError(path,
+        throw DataError(ErrorCause::TooLarge, path,
                         what + " has " + std::to_string(size) + " bytes, more than " + std::to_string(limit));
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
@@ -244,12 +248,14 @@ TConvRec ReadRecord(const std::string& path, ByteReader& in, std::uint32_t i, st
     rec.NameHash = in.U32();
     rec.ResourceId = in.U32();
     if (in.Failed()) {
-        throw DataError(path, "structure record " + std::to_string(i) + " of " + std::to_string(count) +
-                                  " runs past the end of the file");
+        throw DataError(ErrorCause::Truncated, path,
+                        "structure record " + std::to_string(i) + " of " + std::to_string(count) +
+                            " runs past the end of the file");
     }
     if (rec.RawName != kEmptySlotName && rec.Kind > pkOther) {
-        throw DataError(path, "structure record " + std::to_string(i) + " (" + rec.RawName + ") has kind " +
-                                  std::to_string(rec.Kind) + ", which is no picture kind (0 to 5)");
+        throw DataError(ErrorCause::BadSignature, path,
+                        "structure record " + std::to_string(i) + " (" + rec.RawName + ") has kind " +
+                            std::to_string(rec.Kind) + ", which is no picture kind (0 to 5)");
     }
     return rec;
 }
@@ -264,10 +270,13 @@ std::vector<TConvRec> ReadStructure(const std::string& path, File& file, TSearch
     const std::vector<std::uint8_t> area = ReadBounded(file, path, kStructureAreaSize, "the structure file");
     ByteReader in(area);
     slotCount = in.U32();
-    if (in.Failed()) throw DataError(path, "the structure file is too short to hold its record count");
+    if (in.Failed())
+        throw DataError(ErrorCause::Truncated, path,
+                        "the structure file is too short to hold its record count");
     if (slotCount > kMaxSlots) {
-        throw DataError(path, "the structure file has " + std::to_string(slotCount) + " slots, more than " +
-                                  std::to_string(kMaxSlots));
+        throw DataError(ErrorCause::BeyondLimit, path,
+                        "the structure file has " + std::to_string(slotCount) + " slots, more than " +
+                            std::to_string(kMaxSlots));
     }
     std::vector<TConvRec> present;
     for (std::uint32_t i = 0; i < slotCount; ++i) {
@@ -290,8 +299,9 @@ std::vector<std::pair<std::string, TConvRec>> ListIcons(const PackFolder& folder
         icons.emplace_back(std::move(name), std::move(rec));
     }
     if (icons.size() > kMaxIconFiles) {
-        throw DataError(folder.iconsFolder, "the folder holds " + std::to_string(icons.size()) +
-                                                " icon files, more than " + std::to_string(kMaxIconFiles));
+        throw DataError(ErrorCause::BeyondLimit, folder.iconsFolder,
+                        "the folder holds " + std::to_string(icons.size()) + " icon files, more than " +
+                            std::to_string(kMaxIconFiles));
     }
     return icons;
 }
@@ -325,7 +335,8 @@ PlannedEntry RawCopyEntry(const PackFolder& folder, const TConvRec& rec) {
 // Stage: the entry an icon file of a picture's record makes.
 PlannedEntry PlanIcon(const PackFolder& folder, const TConvRec& rec, Warnings& warnings) {
     if (rec.Kind == pkRaw && RawIconUnchanged(folder, rec, warnings)) return RawCopyEntry(folder, rec);
-    const std::string raw = UnsafeEntryNameReason(rec.RawName) ? std::string() : folder.rawsFolder + rec.RawName;
+    const std::string raw =
+        UnsafeEntryNameReason(rec.RawName) ? std::string() : folder.rawsFolder + rec.RawName;
     return PlannedEntry{rec, EntrySource::Icon, folder.iconsFolder + rec.IconName, raw};
 }
 
@@ -390,11 +401,13 @@ std::optional<EncodedPicture> ConvertIcon(const PackFolder& folder, const TConvR
 std::string PackedName(const std::string& source, const std::string& copied) {
     std::string name = FileNamePart(copied);
     if (name.size() > kMaxNameLength) {
-        throw DataError(source, "the packed name " + name + " has " + std::to_string(name.size()) +
-                                    " bytes; the archive holds names of at most " + std::to_string(kMaxNameLength));
+        throw DataError(ErrorCause::UnsafeName, source,
+                        "the packed name " + name + " has " + std::to_string(name.size()) +
+                            " bytes; the archive holds names of at most " + std::to_string(kMaxNameLength));
     }
     if (name.find('\n') != std::string::npos) {
-        throw DataError(source, "the packed name contains an LF, which ends names in the archive");
+        throw DataError(ErrorCause::UnsafeName, source,
+                        "the packed name contains an LF, which ends names in the archive");
     }
     return name;
 }
@@ -404,13 +417,15 @@ std::vector<std::uint8_t> ReadHeaderText(const std::string& headerPath) {
     File header = File::OpenRead(headerPath);
     std::vector<std::uint8_t> front = ReadBounded(header, headerPath, kMaxHeaderSize, "the header text");
     if (front.size() < kMinHeaderSize) {
-        throw DataError(headerPath, "the header text has " + std::to_string(front.size()) +
-                                        " bytes, too few to hold the table position at offset 16 (at least " +
-                                        std::to_string(kMinHeaderSize) + ")");
+        throw DataError(ErrorCause::Truncated, headerPath,
+                        "the header text has " + std::to_string(front.size()) +
+                            " bytes, too few to hold the table position at offset 16 (at least " +
+                            std::to_string(kMinHeaderSize) + ")");
     }
     if (!std::equal(kArchiveSignature, kArchiveSignature + kArchiveSignatureSize, front.begin())) {
-        throw DataError(headerPath, std::string("the header text does not begin with the archive signature \"") +
-                                        kArchiveSignature + "\", so it is no archive header");
+        throw DataError(ErrorCause::BadSignature, headerPath,
+                        std::string("the header text does not begin with the archive signature \"") +
+                            kArchiveSignature + "\", so it is no archive header");
     }
     return front;
 }
@@ -421,7 +436,7 @@ struct PackedEntry {
     std::uint32_t slot = 0;
     std::uint32_t resourceId = 0;
     std::string name;
-    std::string file;        // what the data record is copied from
+    std::string file;  // what the data record is copied from
     std::uint64_t size = 0;
     bool converted = false;  // a file in conv/, removed once copied
     bool kept = false;       // or one of the converted icons
@@ -438,9 +453,9 @@ struct Converter {
 // A record must name one of the structure's slots.
 void RequireSlot(const PackFolder& folder, const TConvRec& rec, std::uint32_t slotCount) {
     if (rec.SlotIndex >= slotCount) {
-        throw DataError(folder.structurePath, "the record of " + rec.IconName + " names slot " +
-                                                  std::to_string(rec.SlotIndex) + ", but there are only " +
-                                                  std::to_string(slotCount) + " slots");
+        throw DataError(ErrorCause::BeyondLimit, folder.structurePath,
+                        "the record of " + rec.IconName + " names slot " + std::to_string(rec.SlotIndex) +
+                            ", but there are only " + std::to_string(slotCount) + " slots");
     }
 }
 
@@ -459,8 +474,8 @@ PackedEntry ConvertEntry(const Converter& c, const PlannedEntry& entry, std::uin
     const std::uint64_t size = picture ? picture->size : stored ? *stored : ConvertedSize(file);
     if (size > kPictureAreaSize) ThrowTooLarge(file, size);
     if (picture) c.icons.Store(name, picture->bytes);
-    return PackedEntry{rec.SlotIndex, rec.ResourceId, std::move(name), std::move(file), size, fromIcon,
-                       picture || stored};
+    return PackedEntry{rec.SlotIndex, rec.ResourceId, std::move(name),  std::move(file),
+                       size,          fromIcon,       picture || stored};
 }
 
 // The progress bar of the conversion and the copying passes: it counts every file
@@ -505,7 +520,9 @@ std::vector<std::uint8_t> LayOut(std::vector<std::uint8_t> front, std::uint32_t 
     std::uint64_t nameOffset = 0;
     std::uint64_t dataOffset = 0;
     for (const PackedEntry& e : packed) {
-        if (dataOffset > kMaxOffset) throw DataError(e.file, "the archive's data area would pass 4 GiB at " + e.name);
+        if (dataOffset > kMaxOffset)
+            throw DataError(ErrorCause::TooLarge, e.file,
+                            "the archive's data area would pass 4 GiB at " + e.name);
         std::size_t pos = std::size_t{e.slot} * kSlotSize;
         PutU32(e.resourceId, pos, idTable.data());
         PutU32(static_cast<std::uint32_t>(nameOffset), pos, idTable.data());
@@ -539,7 +556,8 @@ struct EntryRead {
 
 // Reads one packed entry's bytes into `bytes` (room for the picture area). A
 // converted file is removed once read; raws/ stays as it is.
-EntryRead ReadPacked(const PackedEntry& e, ConvertedIcons& icons, MessageSink& messages, std::uint8_t* bytes) {
+EntryRead ReadPacked(const PackedEntry& e, ConvertedIcons& icons, MessageSink& messages,
+                     std::uint8_t* bytes) {
     const auto notFound = [&] {
         messages.ShowNotFound(e.name);
         ThrowFileNotOpen(e.file);
@@ -600,8 +618,9 @@ std::vector<std::uint32_t> SortByRawName(const std::vector<TConvRec>& found) {
 PackPlan PlanPack(const std::string& packFolder, ProgressSink& progress, MessageSink& messages) {
     const PackFolder folder(packFolder);
     if (FileExists(packFolder + kUnfinishedMarkName)) {
-        throw DataError(packFolder, "an unpacking into this folder did not finish, so its files are a mixture "
-                                    "of two runs; unpack the archive again");
+        throw DataError(ErrorCause::Refused, packFolder,
+                        "an unpacking into this folder did not finish, so its files are a mixture "
+                        "of two runs; unpack the archive again");
     }
     PackPlan plan;
     File structureFile;
@@ -612,7 +631,8 @@ PackPlan PlanPack(const std::string& packFolder, ProgressSink& progress, Message
     }
     plan.structureFound = true;
     TSearchTree index;
-    const std::vector<TConvRec> present = ReadStructure(folder.structurePath, structureFile, index, plan.slotCount);
+    const std::vector<TConvRec> present =
+        ReadStructure(folder.structurePath, structureFile, index, plan.slotCount);
 
     progress.Show();
     ProgressCloser closer(progress);
@@ -682,7 +702,8 @@ PackResult PackArchive(const std::string& packFolder, const std::string& outputP
 
     ArchiveOutput out(outputPath);
     std::vector<std::uint8_t> header = ReadHeaderText(packFolder + "iconres.hdr");
-    const std::vector<PackedEntry> packed = ConvertEntries(Converter{folder, conv, icons, warnings}, plan, pass);
+    const std::vector<PackedEntry> packed =
+        ConvertEntries(Converter{folder, conv, icons, warnings}, plan, pass);
     progress.SetPosition(0);
     const std::vector<std::uint8_t> front = LayOut(std::move(header), plan.slotCount, packed);
     progress.SetCaption("Packing icons");

@@ -30,7 +30,7 @@ enum class EntrySource : std::uint8_t {
 
 // One entry of the archive to be.
 struct PlannedEntry {
-    TConvRec record;         // from the structure file: slot, names, kind, resource id
+    TConvRec record;  // from the structure file: slot, names, kind, resource id
     EntrySource source = EntrySource::Icon;
     std::string sourcePath;  // the file read: icons/ + IconName, or rawPath
     std::string rawPath;     // raws/ + RawName, whether or not it exists; empty for a

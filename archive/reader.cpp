@@ -23,29 +23,33 @@ ArchiveReader::ArchiveReader(const std::string& path) : path_(path), file_(File:
     std::array<std::uint8_t, kOffsetFieldLen> digits{};
     const std::size_t got = file_.ReadAt(kOffsetFieldPos, digits.data(), digits.size());
     if (got < digits.size()) {
-        throw DataError(path_, "the archive is too short (" + std::to_string(fileSize_) +
-                                   " bytes) to hold the table position at offset 16");
+        throw DataError(ErrorCause::Truncated, path_,
+                        "the archive is too short (" + std::to_string(fileSize_) +
+                            " bytes) to hold the table position at offset 16");
     }
     tablePos_ = ParseOffsetField(digits.data());
 
     std::array<std::uint8_t, kTableHeaderSize> table{};
     if (file_.ReadAt(tablePos_, table.data(), table.size()) < table.size()) {
-        throw DataError(path_, "the table header at offset " + std::to_string(tablePos_) +
-                                   " lies past the end of the archive");
+        throw DataError(
+            ErrorCause::Truncated, path_,
+            "the table header at offset " + std::to_string(tablePos_) + " lies past the end of the archive");
     }
     namesBase_ = load_u32le(table.data() + 4);
     slotCount_ = load_u32le(table.data() + 8);
     const std::uint64_t idTableOffset = load_u32le(table.data() + 12);
     dataBase_ = load_u32le(table.data() + 16);
     if (slotCount_ > kMaxSlots) {
-        throw DataError(path_, "the archive has " + std::to_string(slotCount_) + " slots, more than " +
-                                   std::to_string(kMaxSlots));
+        throw DataError(ErrorCause::BeyondLimit, path_,
+                        "the archive has " + std::to_string(slotCount_) + " slots, more than " +
+                            std::to_string(kMaxSlots));
     }
 
     idTable_.resize(std::size_t{slotCount_} * kSlotSize);
     if (file_.ReadAt(idTableOffset, idTable_.data(), idTable_.size()) < idTable_.size()) {
-        throw DataError(path_, "the ID table of " + std::to_string(slotCount_) + " slots at offset " +
-                                   std::to_string(idTableOffset) + " runs past the end of the archive");
+        throw DataError(ErrorCause::Truncated, path_,
+                        "the ID table of " + std::to_string(slotCount_) + " slots at offset " +
+                            std::to_string(idTableOffset) + " runs past the end of the archive");
     }
 }
 
@@ -65,8 +69,9 @@ ArchiveSlot ArchiveReader::ReadSlot(std::uint32_t i) {
     const auto last = name.begin() + static_cast<std::ptrdiff_t>(got);
     const auto end = std::find(name.begin(), last, '\n');
     if (end == last && got == kNameReadSize) {
-        throw DataError(path_, "the name of " + SlotText(i) + " has no LF in its first " +
-                                   std::to_string(kNameReadSize) + " bytes");
+        throw DataError(ErrorCause::BeyondLimit, path_,
+                        "the name of " + SlotText(i) + " has no LF in its first " +
+                            std::to_string(kNameReadSize) + " bytes");
     }
     slot.name.assign(name.begin(), end);
     if (slot.name.empty()) return slot;
@@ -79,9 +84,10 @@ ArchiveSlot ArchiveReader::ReadSlot(std::uint32_t i) {
         slot.storedSize = load_u32le(record.data() + 4);
     }
     if (slot.storedSize > kPictureAreaSize) {
-        throw DataError(path_, "the picture of " + SlotText(i) + " (" + slot.name + ") has " +
-                                   std::to_string(slot.storedSize) + " bytes, more than " +
-                                   std::to_string(kPictureAreaSize));
+        throw DataError(ErrorCause::TooLarge, path_,
+                        "the picture of " + SlotText(i) + " (" + slot.name + ") has " +
+                            std::to_string(slot.storedSize) + " bytes, more than " +
+                            std::to_string(kPictureAreaSize));
     }
     slot.dataStart = recordPos + kRecordHeaderSize;
     const std::uint64_t available = slot.dataStart <= fileSize_ ? fileSize_ - slot.dataStart : 0;

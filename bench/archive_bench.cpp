@@ -25,14 +25,14 @@
 #include <vector>
 
 #include "archive/extract.h"
-#include "bench/benchdata.h"
-#include "bench/benchfolder.h"
 #include "archive/format.h"
 #include "archive/nameindex.h"
 #include "archive/pack.h"
-#include "imaging/standard.h"
+#include "bench/benchdata.h"
+#include "bench/benchfolder.h"
 #include "imaging/bytes.h"
 #include "imaging/fileio.h"
+#include "imaging/standard.h"
 
 namespace tavro {
 namespace {

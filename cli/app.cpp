@@ -98,6 +98,90 @@ std::string ActiveSubcommand(const CLI::App& app) {
     return {};
 }
 
+// The options of every subcommand, and the words given to its word options.
+struct CommandLine {
+    UnpackOptions unpack;
+    std::string unpackFormat = "bmp";
+    PackOptions pack;
+    ConvertOptions convert;
+    std::string convertFormat;
+    std::string convertMode;
+    CLI::Option* convertFormatOption = nullptr;
+    CLI::Option* convertModeOption = nullptr;
+    ConvertAllOptions convertAll;
+    std::string convertAllTo;
+    std::string convertAllFormat = "bmp";
+    InfoOptions info;
+    std::string infoFormat = "bmp";
+};
+
+const std::string kFormatHelp = "standard format: bmp, png, gif or jpeg";
+
+void AddUnpackAndPack(CLI::App& app, CommandLine& c) {
+    CLI::App* unpack = app.add_subcommand("unpack", "Unpack an archive into a folder (Open EZX)");
+    unpack->add_option("ARCHIVE", c.unpack.archive, "the iconres.ezx to unpack")->required();
+    unpack->add_option("FOLDER", c.unpack.folder, "the folder to unpack into (created when missing)")
+        ->required();
+    AddWordOption(unpack, "--format", c.unpackFormat, kFormats,
+                  kFormatHelp + " of the icons, bmp by default");
+    unpack->add_flag("--list", c.unpack.list, "print the icon names, sorted as the desktop lists them");
+
+    CLI::App* pack = app.add_subcommand("pack", "Pack an unpacked folder into an archive (Save to EZX)");
+    pack->add_option("FOLDER", c.pack.folder, "folder holding iconres.dat, iconres.hdr and icons/")
+        ->required();
+    pack->add_option("ARCHIVE", c.pack.archive, "the archive to write")->required();
+}
+
+void AddConversions(CLI::App& app, CommandLine& c) {
+    CLI::App* convert = app.add_subcommand("convert", "Convert one picture; prints the path written");
+    convert->add_option("SOURCE", c.convert.source, "the picture to convert")->required();
+    convert->add_option("TARGET", c.convert.target, "the picture to write")->required();
+    c.convertFormatOption = AddWordOption(
+        convert, "--format", c.convertFormat, kFormats,
+        "decode a handset picture into this " + kFormatHelp + " (default: the one TARGET's extension names)");
+    c.convertModeOption = AddWordOption(convert, "--handset", c.convertMode, kHandsetModes,
+                                        "encode into a handset picture: k18, k18-nomask, k32, g or raw "
+                                        "(named with its size, as in icon(16x16).raw)");
+    c.convertFormatOption->excludes(c.convertModeOption);
+
+    CLI::App* all = app.add_subcommand("convert-all", "Convert every picture of a folder (Convert all)");
+    all->add_option("SOURCE_FOLDER", c.convertAll.sourceFolder, "the folder to convert")->required();
+    all->add_option("TARGET_FOLDER", c.convertAll.targetFolder, "the folder to write into")->required();
+    AddWordOption(all, "--to", c.convertAllTo, kDirections,
+                  "standard: .k and .g into standard pictures; handset: .bmp, .png and .gif into .k and .g")
+        ->required();
+    AddWordOption(all, "--format", c.convertAllFormat, kFormats, kFormatHelp + ", bmp by default");
+
+    CLI::App* info = app.add_subcommand("info", "Describe an archive's slots, or a picture");
+    info->add_option("FILE", c.info.file, "an archive or a picture")->required();
+    AddWordOption(info, "--format", c.infoFormat, kFormats,
+                  "the target format, which picks the type word GIF or PNG; bmp by default");
+}
+
+// Runs the subcommand parsed, its words turned into the core's values.
+int RunSubcommand(const std::string& active, CommandLine& c) {
+    if (active == "unpack") {
+        c.unpack.format = ValueOf(kFormats, c.unpackFormat);
+        return RunUnpack(c.unpack);
+    }
+    if (active == "pack") return RunPack(c.pack);
+    if (active == "convert") {
+        if (c.convertFormatOption->count() > 0) c.convert.format = ValueOf(kFormats, c.convertFormat);
+        if (c.convertModeOption->count() > 0) c.convert.handsetMode = ValueOf(kHandsetModes, c.convertMode);
+        return RunConvert(c.convert);
+    }
+    if (active == "convert-all") {
+        c.convertAll.direction = ValueOf(kDirections, c.convertAllTo);
+        c.convertAll.format = ValueOf(kFormats, c.convertAllFormat);
+        return RunConvertAll(c.convertAll);
+    }
+    if (active == "info") {
+        c.info.format = ValueOf(kFormats, c.infoFormat);
+        return RunInfo(c.info);
+    }
+    return UsageFailure("unknown command " + active, "");
+}
+
 }  // namespace
 
 int RunTavro(int argc, char** argv) {
@@ -113,58 +197,12 @@ int RunTavro(int argc, char** argv) {
                  "tavro");
     app.set_version_flag("--version", "tavro " TAVRO_VERSION);
     app.require_subcommand(0, 1);
-
     app.footer(UsageFooter());
-    const std::string formatHelp = "standard format: bmp, png, gif or jpeg";
-
-    UnpackOptions unpack;
-    std::string unpackFormat = "bmp";
-    CLI::App* unpackCmd = app.add_subcommand("unpack", "Unpack an archive into a folder (Open EZX)");
-    unpackCmd->add_option("ARCHIVE", unpack.archive, "the iconres.ezx to unpack")->required();
-    unpackCmd->add_option("FOLDER", unpack.folder, "the folder to unpack into (created when missing)")->required();
-    AddWordOption(unpackCmd, "--format", unpackFormat, kFormats, formatHelp + " of the icons, bmp by default");
-    unpackCmd->add_flag("--list", unpack.list, "print the icon names, sorted as the desktop lists them");
-
-    PackOptions pack;
-    CLI::App* packCmd = app.add_subcommand("pack", "Pack an unpacked folder into an archive (Save to EZX)");
-    packCmd->add_option("FOLDER", pack.folder, "folder holding iconres.dat, iconres.hdr and icons/")->required();
-    packCmd->add_option("ARCHIVE", pack.archive, "the archive to write")->required();
-
-    ConvertOptions convert;
-    std::string convertFormat;
-    std::string convertMode;
-    CLI::App* convertCmd = app.add_subcommand("convert", "Convert one picture; prints the path written");
-    convertCmd->add_option("SOURCE", convert.source, "the picture to convert")->required();
-    convertCmd->add_option("TARGET", convert.target, "the picture to write")->required();
-    CLI::Option* formatOpt = AddWordOption(convertCmd, "--format", convertFormat, kFormats,
-                                           "decode a handset picture into this " + formatHelp +
-                                               " (default: the one TARGET's extension names)");
-    CLI::Option* handsetOpt = AddWordOption(convertCmd, "--handset", convertMode, kHandsetModes,
-                                            "encode into a handset picture: k18, k18-nomask, k32, g or raw "
-                                            "(named with its size, as in icon(16x16).raw)");
-    formatOpt->excludes(handsetOpt);
-
-    ConvertAllOptions convertAll;
-    std::string convertAllTo;
-    std::string convertAllFormat = "bmp";
-    CLI::App* convertAllCmd = app.add_subcommand("convert-all", "Convert every picture of a folder (Convert all)");
-    convertAllCmd->add_option("SOURCE_FOLDER", convertAll.sourceFolder, "the folder to convert")->required();
-    convertAllCmd->add_option("TARGET_FOLDER", convertAll.targetFolder, "the folder to write into")->required();
-    AddWordOption(convertAllCmd, "--to", convertAllTo, kDirections,
-                  "standard: .k and .g into standard pictures; handset: .bmp, .png and .gif into .k and .g")
-        ->required();
-    AddWordOption(convertAllCmd, "--format", convertAllFormat, kFormats, formatHelp + ", bmp by default");
-
-    InfoOptions info;
-    std::string infoFormat = "bmp";
-    CLI::App* infoCmd = app.add_subcommand("info", "Describe an archive's slots, or a picture");
-    infoCmd->add_option("FILE", info.file, "an archive or a picture")->required();
-    AddWordOption(infoCmd, "--format", infoFormat, kFormats,
-                  "the target format, which picks the type word GIF or PNG; bmp by default");
-
+    CommandLine c;
+    AddUnpackAndPack(app, c);
+    AddConversions(app, c);
     SkinCommandOptions skin;
     AddSkinCommands(app, skin);
-
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {  // --help, --version
@@ -173,40 +211,20 @@ int RunTavro(int argc, char** argv) {
         return UsageFailure(e.what(), ActiveSubcommand(app));
     }
 
-    std::string active = ActiveSubcommand(app);
+    const std::string active = ActiveSubcommand(app);
+    if (active.empty()) return app::RunDesktop(argc, argv, "");
+    // A reader of stdout that goes away is an error on the next write, which ends
+    // the command through its normal way out, removing its temporary files.
+    std::signal(SIGPIPE, SIG_IGN);
+    // The one place where the command line reports what stopped a command.
     try {
-        if (active.empty()) return app::RunDesktop(argc, argv, "");
-        // A reader of stdout that goes away is an error on the next write, which ends
-        // the command through its normal way out, removing its temporary files.
-        std::signal(SIGPIPE, SIG_IGN);
-        if (active == "unpack") {
-            unpack.format = ValueOf(kFormats, unpackFormat);
-            return RunUnpack(unpack);
-        }
-        if (active == "pack") return RunPack(pack);
-        if (active == "convert") {
-            if (formatOpt->count() > 0) convert.format = ValueOf(kFormats, convertFormat);
-            if (handsetOpt->count() > 0) convert.handsetMode = ValueOf(kHandsetModes, convertMode);
-            return RunConvert(convert);
-        }
-        if (active == "convert-all") {
-            convertAll.direction = ValueOf(kDirections, convertAllTo);
-            convertAll.format = ValueOf(kFormats, convertAllFormat);
-            return RunConvertAll(convertAll);
-        }
-        if (active == "info") {
-            info.format = ValueOf(kFormats, infoFormat);
-            return RunInfo(info);
-        }
         if (const std::optional<int> code = RunSkinCommand(active, skin)) return *code;
-        return UsageFailure("unknown command " + active, "");
+        return RunSubcommand(active, c);
     } catch (const UsageError& e) {
         return UsageFailure(e.what(), active);
-    } catch (const IoError& e) {
+    } catch (const Error& e) {
         // Nobody is left to read a message about the closed pipe.
-        if (e.Code() != EPIPE) PrintError(e.Path() + ": " + e.what());
-    } catch (const DataError& e) {
-        PrintError(e.Path() + ": " + e.what());
+        if (e.Cause() != ErrorCause::System || e.Code() != EPIPE) PrintError(e.Path() + ": " + e.what());
     } catch (const std::bad_alloc&) {
         PrintError("out of memory");
     } catch (const std::exception& e) {

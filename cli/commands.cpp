@@ -16,10 +16,10 @@
 #include "archive/pack.h"
 #include "archive/reader.h"
 #include "cli/terminal.h"
-#include "imaging/standard.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/paths.h"
+#include "imaging/standard.h"
 
 namespace tavro::cli {
 
@@ -63,7 +63,7 @@ void MakeFolders(const std::string& folder) {
     std::filesystem::create_directories(folder, ec);
     if (IsDirectory(folder)) return;
     if (ec && ec.value() != EEXIST) ThrowIoError(ec.value(), folder);
-    throw DataError(folder, "is a file, not a folder");
+    throw DataError(ErrorCause::Refused, folder, "is a file, not a folder");
 }
 
 std::string SizeText(const PictureMeasure& m) {
@@ -136,9 +136,12 @@ int InfoArchive(const InfoOptions& options) {
 int InfoPicture(const InfoOptions& options) {
     const PictureMeasure m = MeasurePicture(options.file);
     if (!m.sized) {
-        if (m.kind == pkRaw) throw DataError(options.file, "the name gives no picture size, as in icon(16x16).raw");
-        if (m.kind == pkOther) throw DataError(options.file, "not a picture that Tavro can read");
-        throw DataError(options.file, "the picture could not be decoded");
+        if (m.kind == pkRaw)
+            throw DataError(ErrorCause::Undecodable, options.file,
+                            "the name gives no picture size, as in icon(16x16).raw");
+        if (m.kind == pkOther)
+            throw DataError(ErrorCause::Undecodable, options.file, "not a picture that Tavro can read");
+        throw DataError(ErrorCause::Undecodable, options.file, "the picture could not be decoded");
     }
     PrintLine("name: " + ShownName(FileNamePart(options.file)));
     PrintLine("kind: " + KindName(m.kind));
@@ -157,7 +160,8 @@ int RunUnpack(const UnpackOptions& options) {
     TerminalProgress progress;
     StderrMessages messages(progress);
     CollectingIconList icons;
-    ExtractArchive(options.archive, WithTrailingSlash(options.folder), options.format, progress, icons, messages);
+    ExtractArchive(options.archive, WithTrailingSlash(options.folder), options.format, progress, icons,
+                   messages);
     progress.Close();
 
     if (options.list) {
@@ -205,13 +209,15 @@ int RunConvert(const ConvertOptions& options) {
         TPictureKind kind = pkOther;
         if (!DecodePicture(options.source, written, *format, kind)) {
             if (kind == pkRaw) {
-                throw DataError(options.source, "the name gives no picture size, as in icon(16x16).raw");
+                throw DataError(ErrorCause::Undecodable, options.source,
+                                "the name gives no picture size, as in icon(16x16).raw");
             }
-            throw DataError(options.source, "not a handset picture (.k, .g or .raw)");
+            throw DataError(ErrorCause::Undecodable, options.source,
+                            "not a handset picture (.k, .g or .raw)");
         }
     }
     // The conversion door reports some failures by writing nothing; say so here.
-    if (!FileExists(written)) throw DataError(written, "nothing was written");
+    if (!FileExists(written)) throw DataError(ErrorCause::Refused, written, "nothing was written");
     PrintLine(written);
     return kExitOk;
 }

@@ -693,7 +693,7 @@ Bytes MakeEntryBytes(const Entry& e, const std::string& scratch) {
     std::string handset = scratch + "out-" + e.name;
     EncodePicture(picture, mode, handset);
     if (FileNamePart(handset) != "out-" + e.name) {
-        throw DataError(handset, "the encoder wrote another name than " + e.name);
+        throw DataError(ErrorCause::Refused, handset, "the encoder wrote another name than " + e.name);
     }
     std::vector<std::uint8_t> bytes = ReadWholeFile(handset, kPictureAreaSize);
     RemoveFile(handset);

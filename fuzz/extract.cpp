@@ -30,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NullProgress progress;
     NullIconList icons;
     NullMessages messages;
-    fuzz::Guarded([&] { ExtractArchive(archive, target, static_cast<TTargetFormat>(size % 4), progress, icons, messages); });
+    fuzz::Guarded([&] {
+        ExtractArchive(archive, target, static_cast<TTargetFormat>(size % 4), progress, icons, messages);
+    });
 
     // Everything under the root must be the archive, a folder of the chain leading to
     // the target, the target's four entries, or a file directly in raws/ or icons/.

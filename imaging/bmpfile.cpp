@@ -31,8 +31,9 @@ std::vector<std::uint8_t> EncodeBmp32(const Bitmap& bitmap, const std::string& p
     const std::uint64_t pixelBytes = width * height * kBytesPerPixel;
     // Both sizes are 32-bit fields of the header.
     if (pixelBytes > std::numeric_limits<std::uint32_t>::max() - kBmpHeaderSize) {
-        throw DataError(path, "picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                                  " pixels is too large for a bitmap file");
+        throw DataError(ErrorCause::TooLarge, path,
+                        "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                            " pixels is too large for a bitmap file");
     }
     std::vector<std::uint8_t> out(kBmpHeaderSize + static_cast<std::size_t>(pixelBytes));
     std::uint8_t* h = out.data();

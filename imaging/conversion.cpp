@@ -69,8 +69,9 @@ std::uint8_t HandsetMode(const std::string& source, std::uint8_t mode) {
 // the same path, or a link to it, is caught too.
 void RefuseOwnSource(const std::string& source, const std::string& dest) {
     if (SameFile(source, dest)) {
-        throw DataError(dest, "is the picture being converted; the result would replace it, so choose "
-                              "another name for the result");
+        throw DataError(ErrorCause::Refused, dest,
+                        "is the picture being converted; the result would replace it, so choose "
+                        "another name for the result");
     }
 }
 
@@ -114,8 +115,9 @@ void RefuseHugeCopy(const std::string& source) {
     constexpr std::size_t kHeadSize = 4096;  // room for a colour table and a few extensions
     const std::int64_t pixels = DeclaredPixels(ReadFilePrefix(source, kHeadSize));
     if (pixels > kMaxDecodedPixels) {
-        throw DataError(source, "the picture has " + std::to_string(pixels) + " pixels, more than " +
-                                    std::to_string(kMaxDecodedPixels));
+        throw DataError(ErrorCause::TooLarge, source,
+                        "the picture has " + std::to_string(pixels) + " pixels, more than " +
+                            std::to_string(kMaxDecodedPixels));
     }
 }
 

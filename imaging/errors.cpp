@@ -4,8 +4,11 @@
 
 namespace tavro {
 
+Error::Error(ErrorCause cause, int code, std::string path, const std::string& message)
+    : std::runtime_error(message), cause_(cause), code_(code), path_(std::move(path)) {}
+
 IoError::IoError(int code, std::string path)
-    : std::runtime_error(TextFor(code)), code_(code), path_(std::move(path)) {}
+    : Error(ErrorCause::System, code, std::move(path), TextFor(code)) {}
 
 std::string IoError::TextFor(int code) {
     switch (code) {
@@ -35,7 +38,7 @@ void ThrowIoError(int code, const std::string& path) { throw IoError(code, path)
 
 void ThrowFileNotOpen(const std::string& path) { throw IoError(EBADF, path); }
 
-DataError::DataError(std::string path, const std::string& message)
-    : std::runtime_error(message), path_(std::move(path)) {}
+DataError::DataError(ErrorCause cause, std::string path, const std::string& message)
+    : Error(cause, 0, std::move(path), message) {}
 
 }  // namespace tavro

@@ -444,8 +444,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uint64_t m
     File f = File::OpenRead(path);
     std::uint64_t size = f.Size();
     if (size > maxSize) {
-        throw DataError(path, "file is too large (" + std::to_string(size) + " bytes, at most " +
-                                  std::to_string(maxSize) + ")");
+        throw DataError(ErrorCause::TooLarge, path,
+                        "file is too large (" + std::to_string(size) + " bytes, at most " +
+                            std::to_string(maxSize) + ")");
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     bytes.resize(f.Read(bytes.data(), bytes.size()));

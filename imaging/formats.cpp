@@ -9,7 +9,8 @@ namespace tavro {
 
 const StandardFormat& FormatRow(TTargetFormat format, const std::string& path) {
     if (format >= kStandardFormats.size()) {
-        throw DataError(path, "unknown target format " + std::to_string(static_cast<int>(format)));
+        throw DataError(ErrorCause::BeyondLimit, path,
+                        "unknown target format " + std::to_string(static_cast<int>(format)));
     }
     return kStandardFormats[format];
 }

@@ -254,7 +254,9 @@ struct MapDeleter {
 
 std::vector<std::uint8_t> WriteGif(const IndexedPicture& picture, int width, int height,
                                    const std::string& path) {
-    const auto fail = [&path]() -> DataError { return DataError(path, "cannot encode the picture as GIF"); };
+    const auto fail = [&path]() -> DataError {
+        return DataError(ErrorCause::Undecodable, path, "cannot encode the picture as GIF");
+    };
     std::vector<std::uint8_t> bytes;
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(EGifOpen(&bytes, CollectBytes, &error));
@@ -298,9 +300,10 @@ std::vector<std::uint8_t> WriteGif(const IndexedPicture& picture, int width, int
 std::vector<std::uint8_t> EncodeGif(const Bitmap& bitmap, const std::string& path) {
     const int width = bitmap.Width(), height = bitmap.Height();
     if (width > kGifMaxSide || height > kGifMaxSide) {
-        throw DataError(path, "picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                                  " pixels is too large for GIF (at most " + std::to_string(kGifMaxSide) +
-                                  " per side)");
+        throw DataError(ErrorCause::TooLarge, path,
+                        "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                            " pixels is too large for GIF (at most " + std::to_string(kGifMaxSide) +
+                            " per side)");
     }
     IndexedPicture picture;
     picture.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));

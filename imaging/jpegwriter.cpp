@@ -36,7 +36,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& bitmap, const std::string& pa
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(kJpegQuality);
     if (!writer.write(Opaque(bitmap))) {
-        throw DataError(path, "cannot encode the picture as jpeg: " + writer.errorString().toStdString());
+        throw DataError(ErrorCause::Undecodable, path,
+                        "cannot encode the picture as jpeg: " + writer.errorString().toStdString());
     }
     return std::vector<std::uint8_t>(data.begin(), data.end());
 }

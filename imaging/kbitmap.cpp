@@ -34,7 +34,8 @@ std::string SizeText(std::int64_t width, std::int64_t height) {
 
 void CheckPositiveSize(const std::string& path, std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) {
-        throw DataError(path, "picture of " + SizeText(width, height) + ": width and height must be at least 1");
+        throw DataError(ErrorCause::Undecodable, path,
+                        "picture of " + SizeText(width, height) + ": width and height must be at least 1");
     }
 }
 
@@ -42,9 +43,10 @@ void CheckPositiveSize(const std::string& path, std::int64_t width, std::int64_t
 void CheckFitsWorkArea(const std::string& path, std::int64_t width, std::int64_t height, std::int64_t bytes,
                        const char* what) {
     if (bytes > static_cast<std::int64_t>(kKWorkAreaSize)) {
-        throw DataError(path, "picture of " + SizeText(width, height) + " is too large: its " + what + " need " +
-                                  std::to_string(bytes) + " bytes, at most " + std::to_string(kKWorkAreaSize) +
-                                  " fit");
+        throw DataError(ErrorCause::TooLarge, path,
+                        "picture of " + SizeText(width, height) + " is too large: its " + what + " need " +
+                            std::to_string(bytes) + " bytes, at most " + std::to_string(kKWorkAreaSize) +
+                            " fit");
     }
 }
 
@@ -60,9 +62,10 @@ Extent CheckPicture(const std::string& path, std::int64_t width, std::int64_t he
     CheckPositiveSize(path, width, height);
     // A stride shorter than a row would make rows overlap and the last run past the data.
     if (stride < bytesPerPixel * width) {
-        throw DataError(path, "picture of " + SizeText(width, height) + " has rows of " + std::to_string(stride) +
-                                  " bytes, fewer than its " + std::to_string(bytesPerPixel * width) +
-                                  " bytes of pixels");
+        throw DataError(ErrorCause::Undecodable, path,
+                        "picture of " + SizeText(width, height) + " has rows of " + std::to_string(stride) +
+                            " bytes, fewer than its " + std::to_string(bytesPerPixel * width) +
+                            " bytes of pixels");
     }
     Extent e;
     const std::int64_t pixelBytes = stride * height;
@@ -90,7 +93,9 @@ std::uint32_t LoadPadded(std::span<const std::uint8_t> file, std::size_t off, st
 
 Bitmap NewBitmap(const KHeader& h, const std::string& name) {
     Bitmap bitmap(h.width, h.height);
-    if (bitmap.IsNull()) throw DataError(name, "no memory for a picture of " + SizeText(h.width, h.height));
+    if (bitmap.IsNull())
+        throw DataError(ErrorCause::TooLarge, name,
+                        "no memory for a picture of " + SizeText(h.width, h.height));
     return bitmap;
 }
 

@@ -121,11 +121,12 @@ std::vector<std::uint8_t> EncodePng(const Bitmap& bitmap, const std::string& pat
     }
 
     libdeflate_compressor* compressor = Compressor();
-    if (compressor == nullptr) throw DataError(path, "cannot encode the picture as PNG: out of memory");
+    if (compressor == nullptr)
+        throw DataError(ErrorCause::Undecodable, path, "cannot encode the picture as PNG: out of memory");
     std::vector<std::uint8_t> deflated(libdeflate_zlib_compress_bound(compressor, filtered.size()));
     deflated.resize(libdeflate_zlib_compress(compressor, filtered.data(), filtered.size(), deflated.data(),
                                              deflated.size()));
-    if (deflated.empty()) throw DataError(path, "cannot encode the picture as PNG");
+    if (deflated.empty()) throw DataError(ErrorCause::Undecodable, path, "cannot encode the picture as PNG");
 
     std::uint8_t header[kHeaderSize] = {};
     store_u32be(header, static_cast<std::uint32_t>(width));

@@ -71,8 +71,9 @@ bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& he
     if (run == 0 || run + 1 >= text.size() || (text[run] != 'x' && text[run] != 'X')) return false;
     std::int32_t w = 0;
     if (!ParseInt32(text.substr(0, run), w)) {
-        throw DataError(path, "the RAW picture width \"" + text.substr(0, run) +
-                                  "\" in the file name is too large");
+        throw DataError(
+            ErrorCause::BeyondLimit, path,
+            "the RAW picture width \"" + text.substr(0, run) + "\" in the file name is too large");
     }
 
     // Height: the rest; text that is not a 32-bit integer gives 0, which callers take
@@ -87,14 +88,16 @@ bool ParseRawSize(const std::string& path, std::int32_t& width, std::int32_t& he
 
 std::size_t RawPictureBytes(std::int32_t width, std::int32_t height, const std::string& name) {
     if (width <= 0 || height <= 0) {
-        throw DataError(name, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
-                                  " is not valid: width and height must be above 0");
+        throw DataError(ErrorCause::BeyondLimit, name,
+                        "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                            " is not valid: width and height must be above 0");
     }
     const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
     if (pixels > kMaxRawPixels) {
-        throw DataError(name, "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
-                                  " is " + std::to_string(pixels) + " pixels, more than the " +
-                                  std::to_string(kMaxRawPixels) + " a RAW picture may hold");
+        throw DataError(ErrorCause::TooLarge, name,
+                        "the RAW picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                            " is " + std::to_string(pixels) + " pixels, more than the " +
+                            std::to_string(kMaxRawPixels) + " a RAW picture may hold");
     }
     const std::size_t n = static_cast<std::size_t>(pixels);
     return 2 * n + RawMaskBytes(n);
@@ -148,10 +151,11 @@ std::string RawNameForSize(const std::string& path, std::int32_t width, std::int
 std::vector<std::uint8_t> EncodeRawPicture(const Bitmap& bitmap, const std::string& name) {
     const std::int64_t pixels = static_cast<std::int64_t>(bitmap.Width()) * bitmap.Height();
     if (pixels > kMaxRawPixels) {
-        throw DataError(name, "picture of " + std::to_string(bitmap.Width()) + " x " +
-                                  std::to_string(bitmap.Height()) + " pixels is " + std::to_string(pixels) +
-                                  " pixels, more than the " + std::to_string(kMaxRawPixels) +
-                                  " a RAW picture may hold");
+        throw DataError(ErrorCause::TooLarge, name,
+                        "picture of " + std::to_string(bitmap.Width()) + " x " +
+                            std::to_string(bitmap.Height()) + " pixels is " + std::to_string(pixels) +
+                            " pixels, more than the " + std::to_string(kMaxRawPixels) +
+                            " a RAW picture may hold");
     }
     const std::size_t n = static_cast<std::size_t>(pixels);
     const std::size_t pixelBytes = 2 * n;

@@ -74,8 +74,9 @@ Bitmap DecodeBitmap(std::span<const std::uint8_t> bytes, DecodeNotes* notes) {
 Bitmap LoadPictureSource(const std::string& path, DecodeNotes* notes) {
     Bitmap bitmap = DecodeBitmap(ReadWholeFile(path, kMaxPictureFileSize), notes);
     if (bitmap.IsNull()) {
-        throw DataError(path, "cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than " +
-                                  std::to_string(kMaxDecodedPixels) + " pixels");
+        throw DataError(ErrorCause::Undecodable, path,
+                        "cannot be loaded: not a BMP, GIF, PNG or JPEG picture, damaged, or more than " +
+                            std::to_string(kMaxDecodedPixels) + " pixels");
     }
     return bitmap;
 }
@@ -100,13 +101,14 @@ int FindEncoderByMime(const std::string& mime) {
 
 std::vector<std::uint8_t> EncodeBitmap(const Bitmap& bitmap, const std::string& mime, const std::string& path) {
     const std::optional<TTargetFormat> format = FormatOfMime(mime);
-    if (!format) throw DataError(path, "no encoder for " + mime);
+    if (!format) throw DataError(ErrorCause::BeyondLimit, path, "no encoder for " + mime);
     return kStandardFormats[*format].encode(bitmap, path);
 }
 
 void SaveBitmap(const Bitmap& bitmap, const std::string& path, const std::string& mime) {
     if (!FormatOfMime(mime)) return;
-    if (bitmap.IsNull()) throw DataError(path, "there is no picture to save (0 x 0 pixels)");
+    if (bitmap.IsNull())
+        throw DataError(ErrorCause::Undecodable, path, "there is no picture to save (0 x 0 pixels)");
     WriteWholeFile(path, EncodeBitmap(bitmap, mime, path));
 }
 

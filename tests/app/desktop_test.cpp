@@ -13,11 +13,11 @@
 #include <QFileDialog>
 #include <QInputDevice>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -32,8 +32,8 @@
 #include "app/previewwindow.h"
 #include "app/reportwindow.h"
 #include "app/progresswindow.h"
-#include "app/settingsdialog.h"
 #include "app/settings.h"
+#include "app/settingsdialog.h"
 #include "imaging/standard.h"
 #include "support/faultrun.h"
 #include "support/testsupport.h"

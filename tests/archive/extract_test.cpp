@@ -1,14 +1,15 @@
 // Extraction: what each kind of archive leaves in the target folder, every target
 // format, and the refusals that keep bad archives from writing outside the target
 // folder or past a buffer.
+#include "archive/extract.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "archive/extract.h"
 #include "archive/format.h"
-#include "imaging/standard.h"
 #include "imaging/errors.h"
+#include "imaging/standard.h"
 #include "support/faultrun.h"
 
 namespace tavro::test {
@@ -134,35 +135,38 @@ TEST_F(ExtractTest, IconsComeInTheTargetFormat) {
 // leaves the folder of an earlier unpacking byte for byte as it was.
 TEST_F(ExtractTest, BadArchivesAreRefusedWithTheReason) {
     const Bytes h = HeaderText(24);
-    std::vector<std::pair<Bytes, std::string>> cases;
+    std::vector<std::tuple<Bytes, std::string, ErrorCause>> cases;
     const std::vector<std::string> unsafe = {"../evil.txt", "..", ".", "sub/x.txt", std::string("a\0b.txt", 7)};
     for (const std::string& bad : unsafe)
-        cases.push_back({BuildArchive(h, {{"ok.txt", ToBytes("1"), 1}, {bad, ToBytes("2"), 2}}), "slot 1"});
+        cases.push_back({BuildArchive(h, {{"ok.txt", ToBytes("1"), 1}, {bad, ToBytes("2"), 2}}), "slot 1",
+                         ErrorCause::UnsafeName});
     Bytes many = BuildArchive(h, {});
     many[24 + 8] = 0x01, many[24 + 10] = 0x01;  // N = 65537
-    cases.push_back({many, "65537 slots"});
+    cases.push_back({many, "65537 slots", ErrorCause::BeyondLimit});
     Bytes big = BuildArchive(h, {{"a.txt", ToBytes("x"), 1}});
     const std::uint32_t base = WordAt(big, TablePosition(big) + 16);
     big[base + 4] = 0x01, big[base + 5] = 0x00, big[base + 6] = 0x10;  // S = 0x100001
-    cases.push_back({big, "more than 1048576"});
-    cases.push_back({BuildArchive(h, {{std::string(100, 'n'), ToBytes("x"), 1}}), "no LF in its first 100 bytes"});
-    cases.push_back({ToBytes("motoskin\n\nv1.00\n0000"), "too short"});
+    cases.push_back({big, "more than 1048576", ErrorCause::TooLarge});
+    cases.push_back({BuildArchive(h, {{std::string(100, 'n'), ToBytes("x"), 1}}),
+                     "no LF in its first 100 bytes", ErrorCause::BeyondLimit});
+    cases.push_back({ToBytes("motoskin\n\nv1.00\n0000"), "too short", ErrorCause::Truncated});
     // Structure records over 1 MiB: 41,944 empty slots of 25 bytes each.
-    cases.push_back({BuildArchive(h, std::vector<Slot>(41944)), "structure records"});
+    cases.push_back({BuildArchive(h, std::vector<Slot>(41944)), "structure records", ErrorCause::TooLarge});
     Bytes garbage(100);
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 37 + 11);
-    cases.push_back({garbage, "past the end of the archive"});
+    cases.push_back({garbage, "past the end of the archive", ErrorCause::Truncated});
     Bytes cutTable = BuildArchive(h, {{"a.txt", ToBytes("x"), 1}, {"ok.txt", ToBytes("1"), 2}});
     cutTable.resize(WordAt(cutTable, TablePosition(cutTable) + 12) + 13);
-    cases.push_back({cutTable, "runs past the end of the archive"});
+    cases.push_back({cutTable, "runs past the end of the archive", ErrorCause::Truncated});
     std::filesystem::remove_all(dir / "out");
     Extract(BuildArchive(HeaderText(30), {{"ok.txt", ToBytes("earlier"), 1}, {"p.k", KFile(1, 1, 32, 4, {1, 2, 3, 4}), 2}}));
     const Files earlier = TreeFiles(dir / "out");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.second);
-        const auto e = Caught<DataError>([&] { Extract(c.first); });
+    for (const auto& [archive, words, cause] : cases) {
+        SCOPED_TRACE(words);
+        const auto e = Caught<DataError>([&] { Extract(archive); });
         ASSERT_TRUE(e);
-        EXPECT_TRUE(Contains(e->what(), c.second));
+        EXPECT_TRUE(Contains(e->what(), words));
+        EXPECT_EQ(e->Cause(), cause);
         EXPECT_EQ(e->Path(), dir / "iconres.ezx");
         EXPECT_EQ(rec.log.back(), "close");
         EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"iconres.ezx", "out"}));

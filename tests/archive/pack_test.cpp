@@ -1,16 +1,17 @@
 // Packing: the worked example byte for byte, which icons and raw copies make it into
 // the archive and in what order, and failures that name their cause and leave an
 // existing archive as it was.
-#include <gtest/gtest.h>
+#include "archive/pack.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "archive/check.h"
-#include "archive/pack.h"
 #include "archive/checkagrees.h"
 #include "imaging/errors.h"
 #include "support/testsupport.h"
@@ -133,10 +134,12 @@ TEST_F(PackTest, PlanNamesEverySourceAndWhatStaysOut) {
     std::string skyIcon = dir / "f/icons/sky(2x1).bmp";
     TPictureKind kind = pkOther;
     DecodePicture(dir / "f/raws/sky(2x1).raw", skyIcon, tfBmp, kind);
-    Folder(HeaderText(24),
-           StructureFile(6, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 1}, {1, "b.g", "b.png", pkG, 0, 2},
-                             {2, "theme.cfg", "theme.bmp", pkOther, 0, 3}, {3, "gone.txt", "gone.bmp", pkOther, 0, 4},
-                             {4, "del(2x1).raw", "del(2x1).bmp", pkRaw, 0, 5}, EmptyRecord(5)}));
+    Folder(HeaderText(24), StructureFile(6, {{0, "sky(2x1).raw", "sky(2x1).bmp", pkRaw, 0, 1},
+                                             {1, "b.g", "b.png", pkG, 0, 2},
+                                             {2, "theme.cfg", "theme.bmp", pkOther, 0, 3},
+                                             {3, "gone.txt", "gone.bmp", pkOther, 0, 4},
+                                             {4, "del(2x1).raw", "del(2x1).bmp", pkRaw, 0, 5},
+                                             EmptyRecord(5)}));
     Icon("b.png", Png("b"));
     Icon("extra.png", Png("e"));
     const PackPlan plan = PlanPack(dir / "f/", rec, rec);
@@ -219,32 +222,39 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
     bigPicture.resize((1 << 20) + 1);
     const struct {
         std::string words;
+        ErrorCause cause;
         std::function<void()> setUp;
         std::string path = "";  // the file the error names
     } cases[] = {
-        {"File not found", [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); },
-         "f/iconres.hdr"},
-        {"has kind 7, which is no picture kind", [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
-        {"no archive header", [&] { OneIcon(ToBytes("not an archive header text")); }},
+        {"File not found", ErrorCause::System,
+         [&] { OneIcon(), std::filesystem::remove(dir / "f/iconres.hdr"); }, "f/iconres.hdr"},
+        {"has kind 7, which is no picture kind", ErrorCause::BadSignature,
+         [&] { Folder(h, One("p.k", "p.bmp", 7)), Icon("p.bmp", Png("p")); }},
+        {"no archive header", ErrorCause::BadSignature,
+         [&] { OneIcon(ToBytes("not an archive header text")); }},
         // An icon, to become an 18-bit .k, vanishing after icons/ was listed.
-        {"File not found",
+        {"File not found", ErrorCause::System,
          [&] {
              Folder(h, One("b.k", "b.bmp", pkK18Masked)), Icon("b.bmp", Bmp32(1, 1, 0, {1, 2, 3, 255}));
              rec.hookCaption = "Retrieving skin structure";
              rec.action = [this] { std::filesystem::remove(dir / "f/icons/b.bmp"); };
          },
          "f/icons/b.bmp"},
-        {"slot 0 contains \"/\"", [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
-        {"too few", [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
-        {"at most 99", [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},
-        {"LF", [&] { Folder(h, One("l.g", "l\nf.png")), Icon("l\nf.png", Png("a")); }},
-        {"names slot 1", [&] { OneIcon(), Folder(h, One("a.g", "a.png", pkG, 1)); }},
-        {"record 1 of 2 runs past the end", [&] { OneIcon(), Folder(h, cut); }},
-        {"record 0 of 1 runs past the end", [&] { OneIcon(), Folder(h, huge); }},
-        {"65537 slots", [&] { OneIcon(), Folder(h, StructureFile(65537, {})); }},
-        {"more than 1048580", [&] { OneIcon(), Folder(h, oversized); }},
-        {"more than 65536", [&] { OneIcon(HeaderText(65537)); }},
-        {"more than 1048576", [&] { OneIcon(), Icon("a.png", bigPicture); }},
+        {"slot 0 contains \"/\"", ErrorCause::UnsafeName,
+         [&] { OneIcon(), Folder(h, One("../iconres.hdr", "x.bmp", pkOther)); }},
+        {"too few", ErrorCause::Truncated,
+         [&] { OneIcon(Bytes(h.begin(), h.end() - 1)); }},  // the last digit of P has no room
+        {"at most 99", ErrorCause::UnsafeName,
+         [&] { Folder(h, One(s98 + ".g", s98 + ".png")), Icon(s98 + ".png", Png("a")); }},
+        {"LF", ErrorCause::UnsafeName,
+         [&] { Folder(h, One("l.g", "l\nf.png")), Icon("l\nf.png", Png("a")); }},
+        {"names slot 1", ErrorCause::BeyondLimit, [&] { OneIcon(), Folder(h, One("a.g", "a.png", pkG, 1)); }},
+        {"record 1 of 2 runs past the end", ErrorCause::Truncated, [&] { OneIcon(), Folder(h, cut); }},
+        {"record 0 of 1 runs past the end", ErrorCause::Truncated, [&] { OneIcon(), Folder(h, huge); }},
+        {"65537 slots", ErrorCause::BeyondLimit, [&] { OneIcon(), Folder(h, StructureFile(65537, {})); }},
+        {"more than 1048580", ErrorCause::TooLarge, [&] { OneIcon(), Folder(h, oversized); }},
+        {"more than 65536", ErrorCause::TooLarge, [&] { OneIcon(HeaderText(65537)); }},
+        {"more than 1048576", ErrorCause::TooLarge, [&] { OneIcon(), Icon("a.png", bigPicture); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
@@ -262,17 +272,17 @@ TEST_F(PackTest, FailuresLeaveTheExistingArchiveAsItWas) {
         } catch (const std::runtime_error& e) {
             checked = e.what();
         }
+        std::optional<ErrorCause> cause;
         try {
             Pack();
-        } catch (const IoError& e) {
-            text = e.what(), path = e.Path();
-        } catch (const DataError& e) {
-            text = e.what();
+        } catch (const Error& e) {
+            text = e.what(), path = e.Path(), cause = e.Cause();
         }
         EXPECT_TRUE(Contains(text, c.words));
         if (!rec.action) {  // a file vanishing during packing aside
             EXPECT_EQ(checked, text);
         }
+        EXPECT_EQ(cause, c.cause);
         EXPECT_TRUE(c.path.empty() || path == dir / c.path) << path;
         EXPECT_TRUE(
             std::none_of(rec.log.begin(), rec.log.end(), [](auto& l) { return l.starts_with("notfound"); }));

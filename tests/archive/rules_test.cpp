@@ -1,14 +1,12 @@
-// The archive's small rules: the name hash, the progress bar, and the name index's
-// exact byte-wise lookup, where the first record inserted with a name is the one found,
-// whatever the order and number of duplicates.
+// The archive's small rules: the name hash and the progress bar. (The name index's
+// first-record-wins lookup shows in packing's tests.)
 #include "archive/format.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <random>
+#include <tuple>
+#include <utility>
 
-#include "archive/nameindex.h"
 #include "archive/sinks.h"
 
 namespace tavro {
@@ -25,33 +23,6 @@ TEST(FormatRules, NameHashAndProgress) {
     const std::tuple<int, int, int> percents[] = {{1, 9, 12}, {3, 9, 38}, {1, 201, 0}, {3, 201, 2}, {5, 201, 2},
                                                   {1, 4, 33}, {2, 4, 67}, {65535, 65536, 100}, {0, 1, 100}};
     for (const auto& [i, n, percent] : percents) EXPECT_EQ(ProgressPercent(i, n), percent) << i << "/" << n;
-}
-
-TConvRec Rec(const std::string& iconName, std::uint32_t slot) {
-    return TConvRec{0, 0, iconName + ".raw", iconName, slot, pkK18};
-}
-
-TEST(NameIndexTest, FindsTheFirstInsertedRecordByExactName) {
-    TSearchTree root;
-    EXPECT_EQ(TreeFind(root, ""), TConvRec{});  // the record of no entry
-    // Few distinct names, so most inserts are duplicates: a later record must not
-    // replace the first.
-    std::mt19937 rng(7);
-    std::map<std::string, std::uint32_t> first;
-    for (std::uint32_t i = 0; i < 20000; ++i) {
-        const std::string name = "n" + std::to_string(rng() % 3000);
-        TreeInsert(root, Rec(name, i));
-        first.emplace(name, i);
-    }
-    for (const auto& [name, slot] : first) ASSERT_EQ(TreeFind(root, name), Rec(name, slot)) << name;
-    // Names that a signed or a length-first comparison would misplace, then lookups
-    // that must not match: another case, a prefix, a longer name.
-    const std::vector<std::string> names = {"\x80", "\x7f", "a\xff", "a\x01", "ab", "B.bmp", "a.bmp", ""};
-    for (std::uint32_t i = 0; i < names.size(); ++i) TreeInsert(root, Rec(names[i], 100000 + i));
-    for (std::uint32_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(TreeFind(root, names[i]).SlotIndex, 100000 + i) << i;
-    for (const char* missing : {"A.bmp", "a.bm", "a.bmpx", "n3000"})
-        EXPECT_EQ(TreeFind(root, missing), TConvRec{});
 }
 
 }  // namespace
