@@ -151,10 +151,7 @@ FolderCheck CheckFolder(const std::string& packFolder) {
         for (const PlannedEntry& entry : plan.entries) {
             check.rows.push_back(CheckEntry(packFolder, entry, plan.slotCount));
         }
-    } catch (const IoError& e) {
-        check.failurePath = e.Path();
-        check.failure = e.what();
-    } catch (const DataError& e) {
+    } catch (const Error& e) {
         check.failurePath = e.Path();
         check.failure = e.what();
     }

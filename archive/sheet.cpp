@@ -67,7 +67,7 @@ void RefuseOutputInSource(const std::string& source, const std::string& output) 
     if (IsDirectory(source)) {
         for (const char* part : {"raws", "icons", "iconres.dat", "iconres.hdr"}) clash = clash || IsInside(out, src / part);
     }
-    if (clash) throw DataError(output, "would write over the skin it shows (" + source + ")");
+    if (clash) throw DataError(ErrorCause::Refused, output, "would write over the skin it shows (" + source + ")");
 }
 
 std::vector<std::string> MakeContactSheet(const std::string& source, const std::string& output,

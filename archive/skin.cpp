@@ -43,7 +43,7 @@ void Skin::OpenFolder() {
     NullProgress progress;
     NullMessages messages;
     const PackPlan plan = PlanPack(path_, progress, messages);
-    if (!plan.structureFound) throw DataError(path_ + "iconres.dat", kNoStructureFileText);
+    if (!plan.structureFound) throw DataError(ErrorCause::Refused, path_ + "iconres.dat", kNoStructureFileText);
     slots_.resize(plan.slotCount);
     for (std::uint32_t i = 0; i < plan.slotCount; ++i) slots_[i].index = i;
     const auto fill = [this](const TConvRec& rec) -> SkinSlot* {
@@ -74,7 +74,7 @@ void Skin::OpenArchive() {
         // Extraction's refusal, in its words: the name must name a file.
         if (!a.empty) {
             if (const char* problem = UnsafeEntryNameReason(a.name)) {
-                throw DataError(path_, "the name of slot " + std::to_string(a.index) + " " + problem +
+                throw DataError(ErrorCause::UnsafeName, path_, "the name of slot " + std::to_string(a.index) + " " + problem +
                                            ", so it cannot be used as a file name");
             }
         }

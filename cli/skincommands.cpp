@@ -112,9 +112,7 @@ int RunDiff(const SkinCommandOptions& options) {
             }
         }
         return difference.Same() ? kDiffSame : kDiffDifferent;
-    } catch (const IoError& e) {
-        PrintError(e.Path() + ": " + e.what());
-    } catch (const DataError& e) {
+    } catch (const Error& e) {
         PrintError(e.Path() + ": " + e.what());
     }
     return kDiffTrouble;

@@ -78,8 +78,8 @@ public:
     PngStream(const std::string& path, int width, int height) : path_(path) {
         png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
         if (png_ != nullptr) info_ = png_create_info_struct(png_);
-        if (info_ == nullptr) throw DataError(path_, "the sheet could not be encoded");
-        if (setjmp(png_jmpbuf(png_))) throw DataError(path_, "the sheet could not be encoded");
+        if (info_ == nullptr) throw DataError(ErrorCause::Undecodable, path_, "the sheet could not be encoded");
+        if (setjmp(png_jmpbuf(png_))) throw DataError(ErrorCause::Undecodable, path_, "the sheet could not be encoded");
         png_set_write_fn(png_, &bytes_, AppendBytes, NoFlush);
         png_set_compression_level(png_, 6);
         png_set_IHDR(png_, info_, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
@@ -94,12 +94,12 @@ public:
     PngStream& operator=(const PngStream&) = delete;
 
     void Rows(const QImage& band, int count) {
-        if (setjmp(png_jmpbuf(png_))) throw DataError(path_, "the sheet could not be encoded");
+        if (setjmp(png_jmpbuf(png_))) throw DataError(ErrorCause::Undecodable, path_, "the sheet could not be encoded");
         for (int y = 0; y < count; ++y) png_write_row(png_, const_cast<png_bytep>(band.constScanLine(y)));
     }
 
     void Finish() {
-        if (setjmp(png_jmpbuf(png_))) throw DataError(path_, "the sheet could not be encoded");
+        if (setjmp(png_jmpbuf(png_))) throw DataError(ErrorCause::Undecodable, path_, "the sheet could not be encoded");
         png_write_end(png_, nullptr);
         WriteWholeFile(path_, bytes_);
     }
