@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/windows.h"
+
 namespace tavro::app {
 
 TReportWindow::TReportWindow(QWidget* parent) : QDialog(parent) {
@@ -40,6 +42,8 @@ TReportWindow::TReportWindow(QWidget* parent) : QDialog(parent) {
 void TReportWindow::ShowText(const QString& title, const QString& text) {
     setWindowTitle(title);
     Text->setPlainText(text);
+    // Over the main window, as the file dialogs open, not at the screen's corner.
+    CentreOver(this, parentWidget());
     show();
     raise();
     activateWindow();
