@@ -38,7 +38,6 @@ const SkinSlot& SlotAt(const Skin& skin, std::uint32_t i, const SkinSlot& none) 
 SkinDifference CompareSkins(Skin& a, Skin& b) {
     SkinDifference diff;
     const std::size_t n = std::max(a.Slots().size(), b.Slots().size());
-    std::vector<std::uint8_t> bytesA;
     for (std::uint32_t i = 0; i < n; ++i) {
         SkinSlot none;
         none.index = i;
@@ -63,14 +62,15 @@ SkinDifference CompareSkins(Skin& a, Skin& b) {
         // Bytes first: the same bytes under the same name are the same entry. Two
         // folders' or two archives' bytes mean the same thing; an archive's entry and a
         // folder's icon do not, and are compared as pictures.
-        if (!d.renamed && a.IsFolder() == b.IsFolder()) {
+        // Each skin reads into a buffer of its own, so the two spans stand side by side.
+        const auto sameBytes = [&] {
             const std::span<const std::uint8_t> first = a.ContentBytes(sa);
-            bytesA.assign(first.begin(), first.end());
             const std::span<const std::uint8_t> second = b.ContentBytes(sb);
-            if (std::equal(bytesA.begin(), bytesA.end(), second.begin(), second.end())) {
-                ++diff.identical;
-                continue;
-            }
+            return std::equal(first.begin(), first.end(), second.begin(), second.end());
+        };
+        if (!d.renamed && a.IsFolder() == b.IsFolder() && sameBytes()) {
+            ++diff.identical;
+            continue;
         }
         const SkinPicture pa = a.Picture(sa);
         const SkinPicture pb = b.Picture(sb);
@@ -87,10 +87,7 @@ SkinDifference CompareSkins(Skin& a, Skin& b) {
         }
         if (!bothPictures && !d.kindChanged && !d.renamed && a.IsFolder() != b.IsFolder()) {
             // Neither decodes: only their bytes can tell.
-            const std::span<const std::uint8_t> first = a.ContentBytes(sa);
-            bytesA.assign(first.begin(), first.end());
-            const std::span<const std::uint8_t> second = b.ContentBytes(sb);
-            if (std::equal(bytesA.begin(), bytesA.end(), second.begin(), second.end())) {
+            if (sameBytes()) {
                 ++diff.identical;
                 continue;
             }
