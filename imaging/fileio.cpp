@@ -26,10 +26,7 @@ namespace {
 constexpr const char* kTempPrefix = ".tavro-";
 constexpr const char* kTempSuffix = ".tmp";
 constexpr std::size_t kTempRandomLength = 12;
-constexpr const char* kScratchPrefix = "tavro-";
-constexpr std::size_t kScratchRandomLength = 6;  // mkdtemp's XXXXXX
 constexpr int kNameAttempts = 100;
-constexpr const char* kScratchMark = ".tavro-scratch";
 
 // The armed fault, and how far the process has come towards it.
 struct FaultState {
@@ -85,11 +82,6 @@ bool IsTempName(const std::string& name) {
            name.compare(name.size() - s, s, kTempSuffix) == 0;
 }
 
-bool IsScratchName(const std::string& name) {
-    const std::size_t p = std::char_traits<char>::length(kScratchPrefix);
-    return name.size() == p + kScratchRandomLength && name.compare(0, p, kScratchPrefix) == 0;
-}
-
 std::string WithSlash(const std::string& folder) {
     return folder.empty() || folder.back() == '/' ? folder : folder + "/";
 }
@@ -123,15 +115,15 @@ bool LinkUnnamed(int fd, const std::string& path) {
 }
 
 // Whether an entry found in a folder is a leftover of a dead run of ours: a regular
-// file (or, for scratch, a folder) of this user that no living command holds locked.
-bool IsDeadLeftover(const std::string& path, bool folder) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+// file of this user that no living command holds locked.
+bool IsDeadLeftover(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
     struct stat now {};
-    const bool dead = ::fstat(fd, &st) == 0 && (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
-                      st.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                      ::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino;
+    const bool dead = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                      ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 &&
+                      now.st_dev == st.st_dev && now.st_ino == st.st_ino;
     ::close(fd);
     return dead;
 }
@@ -153,50 +145,19 @@ void RemoveLeftovers(const std::string& folder) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!done.insert(folder).second) return;
     }
-    std::error_code ec;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return;
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
-    std::vector<std::pair<std::string, bool>> found;
+    std::vector<std::string> found;
     while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (IsTempName(name)) found.emplace_back(name, false);
-        else if (IsScratchName(name)) found.emplace_back(name, true);
+        if (IsTempName(e->d_name)) found.emplace_back(e->d_name);
     }
     ::closedir(dir);
-    for (const auto& [name, isFolder] : found) {
+    for (const std::string& name : found) {
         const std::string path = prefix + name;
-        // A scratch folder is recognised by its mark as well as by its name, so that
-        // a folder of the user's that happens to be called "tavro-backup" stays.
-        if (isFolder && !FileExists(path + "/" + kScratchMark)) continue;
-        if (!IsDeadLeftover(path, isFolder)) continue;
-        if (isFolder) {
-            std::filesystem::remove_all(path, ec);
-        } else {
-            ::unlink(path.c_str());
-        }
+        if (IsDeadLeftover(path)) ::unlink(path.c_str());
     }
-}
-
-ScratchFolder::ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    RemoveLeftovers(WithSlash(base.string()));
-    std::string tmpl = (base / (std::string(kScratchPrefix) + "XXXXXX")).string();
-    if (::mkdtemp(tmpl.data()) == nullptr) ThrowIoError(tmpl);
-    path_ = tmpl + "/";
-    fd_ = ::open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ >= 0) LockInUse(fd_);
-    const int mark = ::open((path_ + kScratchMark).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (mark >= 0) ::close(mark);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 DeferredSync::DeferredSync() { ++gDeferredSync; }

@@ -119,26 +119,10 @@ public:
 };
 
 // Removes what killed earlier runs left in `folder`: hidden temporary files
-// (".tavro-*.tmp") and, in the system's temporary folder, scratch folders
-// ("tavro-XXXXXX"), each only when it is ours and no running command holds it.
+// (".tavro-*.tmp"), each only when it is ours and no running command holds it.
 // Done once per folder and process; ReplacementFile calls it.
 void RemoveLeftovers(const std::string& folder);
 
-// A private folder "tavro-XXXXXX" in the system's temporary folder, removed with its
-// content when the object goes; one that a killed run left is removed by the next.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    // Ends with "/".
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
 
 // A lock that marks a temporary file or folder as in use, for RemoveLeftovers.
 // Returns false when the lock could not be taken.

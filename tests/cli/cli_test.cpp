@@ -253,7 +253,7 @@ TEST_F(Cli, StageCaptionsShowOnATerminal) {
 
 // Silent losses refused: a conversion onto its own source (under another spelling
 // too), a GIF or PNG beyond the pixel limit on its way into a .g. A closed pipe ends
-// `info` with its scratch folder removed. Names reach a terminal with their control
+// `info` leaving nothing in the temporary folder. Names reach a terminal with their control
 // bytes escaped, a pipe as they are.
 TEST_F(Cli, NothingIsLostSilentlyAndNamesCannotSteerTheTerminal) {
     std::filesystem::copy(Sample("raws/clock.k"), dir / "clock.k");
